@@ -1,0 +1,22 @@
+# GoogleTest: the host's packaged library natively, Debian's sources rebuilt with the cross compiler otherwise.
+if(CMAKE_CROSSCOMPILING)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+  add_library(GTest::gmock ALIAS gmock)
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# Cross-built tests run under the emulator; one process per test binary keeps Wine start-ups few.
+function(ostrael_add_gtest target)
+  target_link_libraries(${target} PRIVATE GTest::gtest GTest::gtest_main ostrael_warnings)
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${target} COMMAND ${target})
+  else()
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30)
+  endif()
+endfunction()

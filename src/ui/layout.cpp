@@ -1,0 +1,65 @@
+// Lookups over the window description.
+#include "ui/layout.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace ostrael::ui {
+
+std::string_view control_name(ControlId id) {
+  switch (id) {
+    case ControlId::Frame1: return "Frame1";
+    case ControlId::Text1: return "Text1";
+    case ControlId::List1: return "List1";
+    case ControlId::Image1: return "Image1";
+    case ControlId::Image2: return "Image2";
+    case ControlId::Image3: return "Image3";
+    case ControlId::Image4: return "Image4";
+    case ControlId::Label1: return "Label1";
+  }
+  return "";
+}
+
+static const Control& find(ControlId id) {
+  auto it = std::find_if(kControls.begin(), kControls.end(), [id](const Control& c) { return c.id == id; });
+  assert(it != kControls.end());
+  return *it;
+}
+
+Rect client_pixels(const Control& control, int dpi) {
+  // Offsets add up in twips first, so rounding happens once at any dpi.
+  int left = control.twips.left;
+  int top = control.twips.top;
+  for (auto parent = control.container; parent; parent = find(*parent).container) {
+    left += find(*parent).twips.left;
+    top += find(*parent).twips.top;
+  }
+  return {twips_to_pixels(left, dpi), twips_to_pixels(top, dpi), twips_to_pixels(control.twips.width, dpi),
+          twips_to_pixels(control.twips.height, dpi)};
+}
+
+std::array<ControlId, 2> focus_order() {
+  std::array<const Control*, 2> stops{};
+  std::size_t n = 0;
+  for (const Control& c : kControls)
+    if (c.tab_stop) {
+      assert(n < stops.size());
+      stops[n++] = &c;
+    }
+  assert(n == stops.size());
+  std::sort(stops.begin(), stops.end(), [](const Control* a, const Control* b) { return *a->tab_index < *b->tab_index; });
+  return {stops[0]->id, stops[1]->id};
+}
+
+std::string_view asset_file(Asset asset) {
+  switch (asset) {
+    case Asset::None: return "";
+    case Asset::CloseGif: return "close.gif";
+    case Asset::MessageGif: return "message.gif";
+    case Asset::InfoGif: return "info.gif";
+    case Asset::OpenGif: return "open.gif";
+  }
+  return "";
+}
+
+}  // namespace ostrael::ui

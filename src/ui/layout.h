@@ -1,0 +1,102 @@
+// The window described as data: the form's settings and its eleven controls in twips.
+// Both backends build the window from this table and nothing else.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+namespace ostrael::ui {
+
+inline constexpr int kTwipsPerInch = 1440;
+inline constexpr int kDesignDpi = 96;  // 15 twips per pixel
+
+// Twips to pixels at `dpi`, to the nearest pixel.
+constexpr int twips_to_pixels(int twips, int dpi = kDesignDpi) {
+  return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch;
+}
+
+enum class ControlType { Frame, TextBox, ListBox, Image, Label };
+enum class ControlId { Frame1, Text1, List1, Image1, Image2, Image3, Image4, Label1 };
+enum class Align { Left, Centre };
+enum class Asset { None, CloseGif, MessageGif, InfoGif, OpenGif };
+
+struct Font {
+  std::string_view face;
+  double points = 0;  // 0: the toolkit's default control font
+  int weight = 400;
+};
+
+inline constexpr Font kDefaultFont{};
+
+struct Rect {
+  int left, top, width, height;  // twips, from the container's inner top-left corner
+};
+
+struct Control {
+  ControlId id;
+  int index;  // -1 unless the control is an array element (Label1)
+  ControlType type;
+  std::optional<ControlId> container;  // empty: the form's client area
+  Rect twips;
+  std::string_view text;     // caption or initial text
+  std::string_view tooltip;  // empty: none
+  Font font;
+  Align align;
+  std::optional<int> tab_index;  // empty: not in the tab order (the pictures)
+  bool tab_stop;                 // can take the keyboard focus
+  bool hand_cursor;
+  Asset picture;
+};
+
+struct Form {
+  std::string_view name;
+  std::string_view caption;
+  int client_width_twips;
+  int client_height_twips;
+  std::uint32_t fore_colour_rgb;  // 0xRRGGBB; nothing draws text in the form's own colour
+  bool max_button;
+  bool min_button;
+  bool resizable;
+};
+
+inline constexpr Form kForm{
+    "ostraelen", "Ostrael ", 5790, 3615, 0x010042, false, true, false,
+};
+
+inline constexpr Font kTahoma{"Tahoma", 8.25, 400};
+inline constexpr Font kTahomaBold{"Tahoma", 8.25, 700};
+
+// Creation order; inside Frame1 it is also the stacking order, top first.
+inline constexpr std::array<Control, 11> kControls{{
+    {ControlId::Frame1, -1, ControlType::Frame, std::nullopt, {120, 0, 5535, 2535}, "", "", kDefaultFont, Align::Left, 0, false, false, Asset::None},
+    {ControlId::Text1, -1, ControlType::TextBox, ControlId::Frame1, {120, 240, 5295, 2175}, "", "", kDefaultFont, Align::Left, 1, true, false, Asset::None},
+    {ControlId::List1, -1, ControlType::ListBox, ControlId::Frame1, {120, 240, 5295, 2205}, "", "", kTahoma, Align::Left, 2, true, false, Asset::None},
+    {ControlId::Image1, -1, ControlType::Image, std::nullopt, {4800, 2640, 720, 720}, "", "Close", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::CloseGif},
+    {ControlId::Image2, -1, ControlType::Image, std::nullopt, {240, 2640, 720, 720}, "", "Owner Message", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::MessageGif},
+    {ControlId::Image3, -1, ControlType::Image, std::nullopt, {3360, 2640, 720, 720}, "", "Pen Info", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::InfoGif},
+    {ControlId::Image4, -1, ControlType::Image, std::nullopt, {1800, 2640, 720, 720}, "", "Open Pen", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::OpenGif},
+    {ControlId::Label1, 0, ControlType::Label, std::nullopt, {120, 3360, 975, 255}, "Message", "", kTahomaBold, Align::Centre, 6, false, false, Asset::None},
+    {ControlId::Label1, 1, ControlType::Label, std::nullopt, {1680, 3360, 975, 255}, "Open Pen", "", kTahomaBold, Align::Centre, 5, false, false, Asset::None},
+    {ControlId::Label1, 2, ControlType::Label, std::nullopt, {3120, 3360, 1215, 255}, "Information", "", kTahomaBold, Align::Centre, 4, false, false, Asset::None},
+    {ControlId::Label1, 3, ControlType::Label, std::nullopt, {4680, 3360, 975, 255}, "Close", "", kTahomaBold, Align::Centre, 3, false, false, Asset::None},
+}};
+
+// The control's name as the form knows it: "Image3", "Label1(2)".
+std::string_view control_name(ControlId id);
+
+// The control's rectangle in pixels of the form's client area at `dpi`, container offsets added.
+Rect client_pixels(const Control& control, int dpi = kDesignDpi);
+
+// The controls that take the focus, in tab order.
+std::array<ControlId, 2> focus_order();
+
+// The asset's file name under src/ui/assets, e.g. "close.gif".
+std::string_view asset_file(Asset asset);
+
+inline constexpr std::string_view kCursorFile = "hand.cur";
+inline constexpr std::string_view kIconFile = "ostrael.ico";
+
+}  // namespace ostrael::ui
