@@ -1,0 +1,77 @@
+// The window description against its pixel figures and the rules that tie controls together.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ui/layout.h"
+
+namespace ostrael::ui {
+namespace {
+
+const Control& find(ControlId id, int index = -1) {
+  for (const Control& c : kControls)
+    if (c.id == id && c.index == index) return c;
+  throw std::runtime_error("no such control");
+}
+
+TEST(Layout, PixelsAt96Dpi) {
+  struct Case {
+    ControlId id;
+    int index;
+    Rect container_relative;
+  };
+  const Case cases[] = {
+      {ControlId::Frame1, -1, {8, 0, 369, 169}},   {ControlId::Text1, -1, {8, 16, 353, 145}},
+      {ControlId::List1, -1, {8, 16, 353, 147}},   {ControlId::Image1, -1, {320, 176, 48, 48}},
+      {ControlId::Image2, -1, {16, 176, 48, 48}},  {ControlId::Image3, -1, {224, 176, 48, 48}},
+      {ControlId::Image4, -1, {120, 176, 48, 48}}, {ControlId::Label1, 0, {8, 224, 65, 17}},
+      {ControlId::Label1, 1, {112, 224, 65, 17}},  {ControlId::Label1, 2, {208, 224, 81, 17}},
+      {ControlId::Label1, 3, {312, 224, 65, 17}},
+  };
+  for (const Case& c : cases) {
+    const Control& control = find(c.id, c.index);
+    Rect r = control.twips;
+    EXPECT_EQ(twips_to_pixels(r.left), c.container_relative.left) << control_name(c.id) << c.index;
+    EXPECT_EQ(twips_to_pixels(r.top), c.container_relative.top);
+    EXPECT_EQ(twips_to_pixels(r.width), c.container_relative.width);
+    EXPECT_EQ(twips_to_pixels(r.height), c.container_relative.height);
+  }
+  Rect text = client_pixels(find(ControlId::Text1));
+  EXPECT_EQ(text.left, 16);
+  EXPECT_EQ(text.top, 16);
+  EXPECT_EQ(twips_to_pixels(kForm.client_width_twips), 386);
+  EXPECT_EQ(twips_to_pixels(kForm.client_height_twips), 241);
+}
+
+TEST(Layout, CaptionsSitCentredUnderTheirButtonsAndFillTheBottom) {
+  const std::pair<int, ControlId> under[] = {
+      {0, ControlId::Image2}, {1, ControlId::Image4}, {2, ControlId::Image3}, {3, ControlId::Image1}};
+  for (auto [index, image] : under) {
+    Rect label = find(ControlId::Label1, index).twips, button = find(image).twips;
+    double label_centre = label.left + label.width / 2.0, button_centre = button.left + button.width / 2.0;
+    EXPECT_LE(std::abs(label_centre - button_centre), 7.5) << index;  // half a pixel
+    EXPECT_EQ(label.top + label.height, kForm.client_height_twips);
+  }
+}
+
+TEST(Layout, ScalingKeepsTwipsAuthoritative) {
+  Rect at144 = client_pixels(find(ControlId::Image1), 144);
+  EXPECT_EQ(at144.left, 480);
+  EXPECT_EQ(at144.width, 72);
+  Rect list = client_pixels(find(ControlId::List1), 120);
+  EXPECT_EQ(list.left, 20);  // (120 + 120) twips at 120 dpi, rounded once
+}
+
+TEST(Layout, OnlyTheTwoViewsTakeFocusAndOnlyThePicturesHaveTooltipsAndTheHand) {
+  EXPECT_EQ(focus_order(), (std::array<ControlId, 2>{ControlId::Text1, ControlId::List1}));
+  for (const Control& c : kControls) {
+    bool picture = c.type == ControlType::Image;
+    EXPECT_EQ(!c.tooltip.empty(), picture) << control_name(c.id);
+    EXPECT_EQ(c.hand_cursor, picture);
+    EXPECT_EQ(c.picture != Asset::None, picture);
+    EXPECT_NE(c.text.find('&'), 0u);  // no access keys
+  }
+}
+
+}  // namespace
+}  // namespace ostrael::ui

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, where they are missing.
+# As root it installs them; otherwise it prints the apt-get line to run.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ pkg-config g++-mingw-w64-i686-posix libgtest-dev googletest libbenchmark-dev
+  libgtk-3-dev libudev-dev libblkid-dev
+  # running and looking at the windows
+  wine wine32:i386 xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core
+  # drives made at test time
+  dosfstools exfatprogs ntfs-3g e2fsprogs mtools fuse3 libfuse3-dev util-linux
+  # number formats of other languages
+  locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+need_i386=false
+for p in "${missing[@]}"; do [[ $p == *:i386 ]] && need_i386=true; done
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages. Run as root:" >&2
+  $need_i386 && echo "  dpkg --add-architecture i386 && apt-get update" >&2
+  echo "  apt-get install -y --no-install-recommends ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+if $need_i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then dpkg --add-architecture i386; fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
