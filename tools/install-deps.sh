@@ -7,6 +7,8 @@ packages=(
   # build
   cmake g++ pkg-config g++-mingw-w64-i686-posix libgtest-dev googletest libbenchmark-dev
   libgtk-3-dev libudev-dev libblkid-dev
+  # sanitizers, fuzzing and the never-writes check
+  clang-14 libclang-rt-14-dev llvm-14 strace
   # running and looking at the windows
   wine wine32:i386 xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core
   # drives made at test time
