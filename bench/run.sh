@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Builds both programs, the baselines and the watcher, times them on a private Xvfb display and
+# prints the table. RUNS=n sets the runs per figure (at least 15 for the ratios to count).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${RUNS:-15}
+jobs=$(nproc)
+
+tools/install-deps.sh
+for preset in linux windows-i686; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j"$jobs" >/dev/null
+done
+(
+  cd bench
+  for preset in bench bench-windows-i686; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j"$jobs" >/dev/null
+  done
+)
+
+bench=build/bench
+ostrael=build/linux/bin/ostrael
+exe=build/windows-i686/bin/Ostrael.exe
+bare_exe=build/bench-windows-i686/bare_win32.exe
+for f in "$ostrael" "$exe" "$bare_exe" "$bench/start_watcher"; do
+  [ -x "$f" ] || [ -f "$f" ] || { echo "missing $f" >&2; exit 1; }
+done
+
+scratch=$(mktemp -d)
+xvfb_pid=
+cleanup() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+exec 3>"$scratch/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$scratch/display")"
+# The same quiet desktop for every program: no accessibility bus, no home of the user's.
+export NO_AT_BRIDGE=1 HOME="$scratch/home" XDG_CACHE_HOME="$scratch/home/.cache" XDG_CONFIG_HOME="$scratch/home/.config"
+mkdir -p "$HOME"
+
+# Two pens: one with no message, one with a full 1 MiB message.
+line='If you found this pen, please call Joao on 555-0100 or leave it at the front desk. Obrigado!'
+for pen in none 1MiB; do
+  mkdir -p "$scratch/pen-$pen"
+  cp "$ostrael" "$exe" "$scratch/pen-$pen/"
+done
+yes "$line" | head -c 1048576 >"$scratch/pen-1MiB/message.txt"
+
+export WINEPREFIX="$PWD/build/bench-windows-i686/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineboot -i >/dev/null 2>&1
+wineserver -p  # warm: the server and its prefix stay up across runs
+
+# name -> command; each run prints "map_ms expose_ms peak_rss_kib raced".
+declare -A command=(
+  [xlib]="$bench/bare_xlib"
+  [gtk]="$bench/bare_gtk"
+  [ostrael]="$scratch/pen-none/ostrael"
+  [ostrael_1MiB]="$scratch/pen-1MiB/ostrael"
+  [win32]="wine $bare_exe"
+  [exe]="wine $scratch/pen-none/Ostrael.exe"
+  [exe_1MiB]="wine $scratch/pen-1MiB/Ostrael.exe"
+)
+order=(xlib gtk ostrael ostrael_1MiB win32 exe exe_1MiB)
+measure() {  # name
+  # shellcheck disable=SC2086 # the commands are ours, split on purpose
+  "$bench/start_watcher" -t 60 -l 200 -- ${command[$1]}
+}
+for name in "${order[@]}"; do measure "$name" >/dev/null; done  # warm the caches, not timed
+for i in $(seq "$runs"); do
+  printf '\rrun %d of %d' "$i" "$runs" >&2
+  # Rotating the order keeps any drift from always landing on the same program.
+  for k in $(seq 0 $((${#order[@]} - 1))); do
+    name=${order[$(((k + i) % ${#order[@]}))]}
+    measure "$name" >>"$scratch/$name"
+  done
+done
+echo >&2
+
+column() {  # file field -> sorted values
+  awk -v f="$2" '{ print $f }' "$1" | sort -g
+}
+median() { column "$1" "$2" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+spread() { column "$1" "$2" | awk '{ v[NR] = $1 } END { printf "%.1f / %.1f / %.1f", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
+verdict() { awk -v v="$1" -v goal="$2" 'BEGIN { print (v <= goal) ? "met" : "NOT met" }'; }
+row() { printf '%-44s %14s %10s  %s\n' "$@"; }
+
+stripped="$scratch/Ostrael.stripped.exe"
+i686-w64-mingw32-strip -o "$stripped" "$exe"
+size=$(stat -c %s "$stripped")
+
+echo
+echo "Ostrael benchmarks: $runs runs each, alternating, on Xvfb; start-up is spawn to first Expose of the top-level window"
+echo
+row "figure" "value" "goal" "result"
+row "--------------------------------------------" "--------------" "----------" "-------"
+r=$(ratio "$(median "$scratch/ostrael" 2)" "$(median "$scratch/gtk" 2)")
+row "start-up, ostrael / bare GTK" "$r" "<= 1.10" "$(verdict "$r" 1.10)"
+r=$(ratio "$(median "$scratch/exe" 2)" "$(median "$scratch/win32" 2)")
+row "start-up, Ostrael.exe / bare Win32 (Wine)" "$r" "<= 1.10" "$(verdict "$r" 1.10)"
+r=$(ratio "$(median "$scratch/ostrael_1MiB" 2)" "$(median "$scratch/ostrael" 2)")
+row "start-up, ostrael 1 MiB message / none" "$r" "<= 1.30" "$(verdict "$r" 1.30)"
+r=$(ratio "$(median "$scratch/exe_1MiB" 2)" "$(median "$scratch/exe" 2)")
+row "start-up, Ostrael.exe 1 MiB message / none" "$r" "<= 1.30" "$(verdict "$r" 1.30)"
+r=$(ratio "$(median "$scratch/ostrael" 3)" "$(median "$scratch/gtk" 3)")
+row "peak RSS, ostrael / bare GTK" "$r" "<= 1.10" "$(verdict "$r" 1.10)"
+row "Ostrael.exe size, stripped (bytes)" "$size" "<= 204800" "$(verdict "$size" 204800)"
+echo
+echo "Each series: start-up min / median / max (ms), median peak RSS (KiB), runs whose Expose raced the watcher"
+for name in "${order[@]}"; do
+  printf '  %-14s %-26s %8s KiB  raced %s\n' "$name" "$(spread "$scratch/$name" 2)" "$(median "$scratch/$name" 3)" \
+    "$(awk '{ n += $4 } END { print n + 0 }' "$scratch/$name")"
+done
+echo "Noise (bare Xlib window, the floor): min / median / max $(spread "$scratch/xlib" 2) ms"
+echo "Peak RSS under Wine is the loader's process and only indicative."
+echo "Ostrael.exe imports: $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name/ { printf "%s ", $3 }')"
+echo
+echo "Handlers (Google Benchmark):"
+"$bench/handlers_benchmark" --benchmark_min_time=0.5 2>/dev/null

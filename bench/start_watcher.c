@@ -1,0 +1,145 @@
+// The start-up clock of bench/run.sh: spawns a program on the current X display and reports how
+// long its first top-level window took to be mapped and then exposed, and its peak RSS.
+//
+//   start_watcher [-t timeout_seconds] [-l linger_ms] -- program [arguments...]
+//
+// Prints "map_ms expose_ms peak_rss_kib raced" and ends the program. "raced" is 1 when the
+// window was mapped before the watcher could ask for its Expose events; the map time then stands
+// for both, which is when the server sends the first Expose anyway (no window manager on Xvfb).
+#define _GNU_SOURCE
+#include <X11/Xlib.h>
+#include <errno.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char** environ;
+
+static double now_ms(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+static int ignore_errors(Display* display, XErrorEvent* error) {
+  (void)display, (void)error;  // a window destroyed before we asked about it
+  return 0;
+}
+
+// Ends the child and collects its peak RSS in KiB.
+static long end_child(pid_t child) {
+  struct rusage usage;
+  memset(&usage, 0, sizeof usage);
+  kill(child, SIGTERM);
+  for (int i = 0; i < 200; ++i) {
+    pid_t done = wait4(child, NULL, WNOHANG, &usage);
+    if (done == child) return usage.ru_maxrss;
+    struct timespec pause = {0, 10 * 1000 * 1000};
+    nanosleep(&pause, NULL);
+  }
+  kill(child, SIGKILL);
+  wait4(child, NULL, 0, &usage);
+  return usage.ru_maxrss;
+}
+
+int main(int argc, char** argv) {
+  double timeout_ms = 30000, linger_ms = 0;
+  int opt;
+  while ((opt = getopt(argc, argv, "+t:l:")) != -1) {
+    if (opt == 't') timeout_ms = atof(optarg) * 1000;
+    else if (opt == 'l') linger_ms = atof(optarg);
+    else return 64;
+  }
+  if (optind >= argc) {
+    fprintf(stderr, "usage: %s [-t seconds] [-l linger_ms] -- program [arguments...]\n", argv[0]);
+    return 64;
+  }
+
+  // The connection and the root's SubstructureNotify come first, so no CreateNotify is missed.
+  Display* display = XOpenDisplay(NULL);
+  if (!display) {
+    fprintf(stderr, "start_watcher: cannot open display\n");
+    return 69;
+  }
+  XSetErrorHandler(ignore_errors);
+  Window root = DefaultRootWindow(display);
+  XSelectInput(display, root, SubstructureNotifyMask);
+  XSync(display, False);
+
+  pid_t child;
+  double start = now_ms();
+  int spawn_error = posix_spawnp(&child, argv[optind], NULL, NULL, argv + optind, environ);
+  if (spawn_error) {
+    fprintf(stderr, "start_watcher: cannot start %s: %s\n", argv[optind], strerror(spawn_error));
+    return 69;
+  }
+
+  Window target = None;
+  double mapped = -1, exposed = -1, done_at = -1;
+  int raced = 0;
+  struct pollfd x = {ConnectionNumber(display), POLLIN, 0};
+  for (;;) {
+    double t = now_ms();
+    if (done_at >= 0 && t - done_at >= linger_ms) break;
+    if (t - start > timeout_ms) {
+      fprintf(stderr, "start_watcher: no window mapped and exposed within the timeout\n");
+      end_child(child);
+      return 2;
+    }
+    if (target != None && exposed < 0 && t - mapped > 500) {
+      raced = 1;  // no Expose came: it went out before we listened
+      exposed = mapped;
+      done_at = t;
+      continue;
+    }
+    if (waitpid(child, NULL, WNOHANG) == child) {
+      fprintf(stderr, "start_watcher: %s ended before its window showed\n", argv[optind]);
+      return 1;
+    }
+    if (!XPending(display)) {
+      double left = done_at >= 0 ? linger_ms - (t - done_at) : 50;
+      poll(&x, 1, left < 1 ? 1 : left > 50 ? 50 : (int)left);
+      continue;
+    }
+    XEvent event;
+    XNextEvent(display, &event);
+    double at = now_ms();
+    switch (event.type) {
+      case CreateNotify: {
+        XCreateWindowEvent* e = &event.xcreatewindow;
+        if (e->parent != root || e->override_redirect || target != None) break;
+        XSelectInput(display, e->window, ExposureMask | StructureNotifyMask);
+        break;
+      }
+      case MapNotify: {
+        XMapEvent* e = &event.xmap;
+        if (e->event != root || e->override_redirect || target != None) break;
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display, e->window, &attributes) || attributes.class != InputOutput) break;
+        target = e->window;
+        mapped = at;
+        // Asked again: a window mapped before our first XSelectInput reached the server never
+        // sent us its first Expose, and there is no way to tell it from one that has none coming.
+        XSelectInput(display, target, ExposureMask | StructureNotifyMask);
+        break;
+      }
+      case Expose:
+        if (event.xexpose.window == target && exposed < 0) {
+          exposed = at;
+          done_at = at;
+        }
+        break;
+    }
+  }
+  long rss = end_child(child);
+  printf("%.3f %.3f %ld %d\n", mapped - start, exposed - start, rss, raced);
+  XCloseDisplay(display);
+  return 0;
+}
