@@ -58,6 +58,21 @@ RunResult run(const std::vector<std::string>& argv) {
   return result;
 }
 
+int spawn(const std::vector<std::string>& argv) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  int error = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return error == 0 ? pid : -1;
+}
+
 bool have_program(const std::string& name) {
   for (const char* dir : {"/usr/sbin", "/usr/bin", "/sbin", "/bin"})
     if (::access((std::string(dir) + "/" + name).c_str(), X_OK) == 0) return true;

@@ -29,6 +29,8 @@ struct RunResult {
 // Runs argv[0] from PATH with the given arguments, as a list: nothing goes through a shell.
 RunResult run(const std::vector<std::string>& argv);
 bool have_program(const std::string& name);
+// Starts argv[0] from PATH with its output thrown away and does not wait; -1 when it cannot.
+int spawn(const std::vector<std::string>& argv);
 
 // Creates `path` as a sparse file of `bytes`.
 void make_sparse_file(const std::string& path, long long bytes);
