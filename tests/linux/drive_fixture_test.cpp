@@ -128,7 +128,7 @@ TEST_F(DriveFixture, EachKindOfMountGetsItsTypeAndName) {
     EXPECT_EQ(*drive->drive_type(), c.type);
     EXPECT_EQ(*drive->file_system(), c.file_system);
     EXPECT_EQ(*drive->serial_number(), c.serial);
-    // tmpfs and the rest have no label the kernel gives; the host's /tmp may have one, so the
+    // tmpfs and the rest have no label the kernel gives; the host's temporary directory may have one, so the
     // label is compared only where udev gives it.
     if (*c.label) {
       EXPECT_EQ(*drive->volume_name(), c.label);

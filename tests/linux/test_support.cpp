@@ -17,8 +17,7 @@ extern char** environ;
 namespace ostrael::linux_::testing {
 
 TempDir::TempDir(const std::string& name_with_spaces) {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/" + name_with_spaces + " XXXXXX";
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/" + name_with_spaces + " XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (!::mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");

@@ -7,7 +7,7 @@
 
 namespace ostrael::linux_::testing {
 
-// A fresh directory under $TMPDIR (or /tmp), removed with everything in it at the end.
+// A fresh directory in the system temporary directory, removed with everything in it at the end.
 class TempDir {
  public:
   explicit TempDir(const std::string& name_with_spaces = "ostrael test");

@@ -257,11 +257,11 @@ class LinuxFileSystemObject : public FileSystemObject {
     return entry->mount_point;
   }
 
-  Result<std::unique_ptr<Drive>> get_drive(std::string_view drive_spec) override {
-    if (drive_spec.empty() || drive_spec.front() != '/') return Failure{"GetDrive", ENOENT, "not a drive"};
+  Result<std::unique_ptr<Drive>> get_drive(std::string_view drive_name) override {
+    if (drive_name.empty() || drive_name.front() != '/') return Failure{"GetDrive", ENOENT, "not a drive"};
     auto mounts = load_mounts(roots_);
     if (!mounts) return mounts.failure();
-    const MountEntry* entry = mount_holding(*mounts, std::string(drive_spec), roots_);
+    const MountEntry* entry = mount_holding(*mounts, std::string(drive_name), roots_);
     if (!entry) return Failure{"GetDrive", ENOENT, "no mount holds the path"};
     return std::unique_ptr<Drive>(std::make_unique<LinuxDrive>(*entry, roots_));
   }
