@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -34,12 +33,6 @@ struct UdevUnref {
 };
 struct BlkidFree {
   void operator()(blkid_probe probe) const { blkid_free_probe(probe); }
-};
-struct FdClose {
-  void operator()(int* fd) const {
-    if (*fd >= 0) ::close(*fd);
-    delete fd;
-  }
 };
 
 Failure os_failure(const char* operation, int error) { return Failure{operation, error, std::strerror(error)}; }
@@ -86,7 +79,7 @@ Result<std::vector<MountEntry>> load_mounts(const Roots& roots) {
 // The mount that holds `path`: by statx's mount id where the kernel gives one, otherwise by the
 // longest mount point that prefixes the path (statx fails on a dead FUSE mount, for one).
 const MountEntry* mount_holding(const std::vector<MountEntry>& mounts, const std::string& path, const Roots& roots) {
-#ifdef STATX_MNT_ID
+#ifdef STATX_MNT_ID  // kernel headers before 5.8 lack it; the prefix search still works
   // Mount ids belong to the live table; a fixture's ids would only match by accident.
   if (roots.mountinfo.compare(0, kLiveMountinfo.size(), kLiveMountinfo) == 0) {
     struct statx stx {};
@@ -264,11 +257,11 @@ class LinuxFileSystemObject : public FileSystemObject {
     return entry->mount_point;
   }
 
-  Result<std::unique_ptr<Drive>> get_drive(std::string_view drive_spec) override {
-    if (drive_spec.empty() || drive_spec.front() != '/') return Failure{"GetDrive", ENOENT, "not a drive"};
+  Result<std::unique_ptr<Drive>> get_drive(std::string_view drive_name) override {
+    if (drive_name.empty() || drive_name.front() != '/') return Failure{"GetDrive", ENOENT, "not a drive"};
     auto mounts = load_mounts(roots_);
     if (!mounts) return mounts.failure();
-    const MountEntry* entry = mount_holding(*mounts, std::string(drive_spec), roots_);
+    const MountEntry* entry = mount_holding(*mounts, std::string(drive_name), roots_);
     if (!entry) return Failure{"GetDrive", ENOENT, "no mount holds the path"};
     return std::unique_ptr<Drive>(std::make_unique<LinuxDrive>(*entry, roots_));
   }

@@ -7,7 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <new>
+#include <stdexcept>
 
 namespace ostrael::linux_ {
 
@@ -68,7 +68,7 @@ Result<std::string> FileInput::read_bytes(std::uint64_t count, int file_number) 
   std::string bytes;
   try {
     bytes.resize(static_cast<std::size_t>(count));
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // bad_alloc, or length_error past max_size
     return os_failure("Read", ENOMEM);
   }
   std::size_t done = 0;
