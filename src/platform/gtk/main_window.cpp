@@ -143,6 +143,7 @@ GtkWidget* MainWindow::build_text1() {
   gtk_text_view_set_accepts_tab(text, FALSE);
   text1_buffer_ = gtk_text_view_get_buffer(text);
   gtk_container_add(GTK_CONTAINER(scroller), view);
+  gtk_widget_set_can_focus(scroller, FALSE);
   return view;
 }
 
@@ -166,6 +167,7 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
   }
   gtk_tree_view_insert_column_with_attributes(tree, -1, nullptr, renderer, "text", 0, nullptr);
   gtk_container_add(GTK_CONTAINER(scroller), view);
+  gtk_widget_set_can_focus(scroller, FALSE);
   return view;
 }
 
