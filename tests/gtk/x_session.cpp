@@ -8,6 +8,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <glib.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,8 +33,8 @@ Child Child::start(const std::vector<std::string>& argv, const std::vector<std::
   GError* error = nullptr;
   GPid pid = -1;
   gboolean ok = g_spawn_async_with_pipes_and_fds(
-      nullptr, args.data(), envp, static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr,
-      nullptr, -1, -1, -1, fd_to_pass >= 0 ? source_fds : nullptr, fd_to_pass >= 0 ? target_fds : nullptr,
+      nullptr, args.data(), envp, static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+      [](gpointer) { prctl(PR_SET_PDEATHSIG, SIGTERM); }, nullptr, -1, -1, -1, fd_to_pass >= 0 ? source_fds : nullptr, fd_to_pass >= 0 ? target_fds : nullptr,
       fd_to_pass >= 0 ? 1 : 0, &pid, nullptr, nullptr, nullptr, &error);
   g_strfreev(envp);
   if (!ok) {
@@ -88,10 +89,10 @@ void Child::stop() {
   pid_ = -1;
 }
 
-std::string start_and_read_line(Child& child, const std::vector<std::string>& argv) {
+std::string start_and_read_line(Child& child, const std::vector<std::string>& argv, const std::vector<std::string>& env) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
-  child = Child::start(argv, {}, fds[1]);
+  child = Child::start(argv, env, fds[1]);
   close(fds[1]);
   std::string line;
   pollfd p{fds[0], POLLIN, 0};
@@ -123,8 +124,8 @@ XServer::XServer() {
   display_ = ":" + start_and_read_line(process_, {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
 }
 
-SessionBus::SessionBus() {
-  address_ = start_and_read_line(process_, {"dbus-daemon", "--session", "--nofork", "--print-address=3"});
+SessionBus::SessionBus(const std::vector<std::string>& env) {
+  address_ = start_and_read_line(process_, {"dbus-daemon", "--session", "--nofork", "--print-address=3"}, env);
 }
 
 #define DPY static_cast<Display*>(display_)

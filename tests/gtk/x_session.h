@@ -15,7 +15,8 @@ class Child {
  public:
   Child() = default;
   // argv[0] is looked up in PATH; `env` entries "NAME=value" replace or add to ours.
-  // `fd_to_pass`, if not -1, is given to the child as descriptor 3.
+  // `fd_to_pass`, if not -1, is given to the child as descriptor 3. The child is ended when
+  // this process dies, so a crashed test leaves no server behind.
   static Child start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}, int fd_to_pass = -1);
   Child(Child&& other) noexcept;
   Child& operator=(Child&& other) noexcept;
@@ -33,7 +34,8 @@ class Child {
 };
 
 // Starts `argv` with "3" as the descriptor it writes one line to, and returns that line.
-std::string start_and_read_line(Child& child, const std::vector<std::string>& argv);
+std::string start_and_read_line(Child& child, const std::vector<std::string>& argv,
+                                const std::vector<std::string>& env = {});
 
 // Pumps the default GLib main context until `done` or the timeout; true when done.
 bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(10));
@@ -52,7 +54,8 @@ class XServer {
 
 class SessionBus {
  public:
-  SessionBus();  // dbus-daemon --session, on a private address
+  // dbus-daemon --session on a private address; services it starts get `env`.
+  explicit SessionBus(const std::vector<std::string>& env = {});
   std::string address() const { return address_; }
   std::string env() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
 

@@ -7,7 +7,7 @@
 #include "app/ostraelen.h"
 #include "platform/gtk/main_window.h"
 #include "platform/gtk/shell.h"
-#include "platform/gtk/linux_stub.h"
+#include "platform/linux/services.h"
 
 namespace {
 
