@@ -68,9 +68,27 @@ Step next_utf8(std::string_view s, std::size_t& i, char32_t& out) {
   return Step::Char;
 }
 
+// How far `s` is well-formed UTF-8 with no NUL: the view takes that part byte for byte, so it
+// is copied in one go. Most messages are all of it.
+std::size_t view_ready_prefix(std::string_view s) {
+  std::size_t i = 0;
+  char32_t c;
+  while (i < s.size()) {
+    auto b = static_cast<unsigned char>(s[i]);
+    if (b - 1u < 0x7Fu) {  // 0x01..0x7F
+      ++i;
+      continue;
+    }
+    std::size_t next = i;
+    if (b == 0 || next_utf8(s, next, c) != Step::Char) break;
+    i = next;
+  }
+  return i;
+}
+
 bool is_valid_utf8(std::string_view s, bool cut) {
   char32_t c;
-  for (std::size_t i = 0; i < s.size();) {
+  for (std::size_t i = view_ready_prefix(s); i < s.size();) {
     switch (next_utf8(s, i, c)) {
       case Step::Char: break;
       case Step::Invalid: return false;
@@ -81,10 +99,13 @@ bool is_valid_utf8(std::string_view s, bool cut) {
 }
 
 std::string utf8_for_view(std::string_view s, bool cut) {
+  std::size_t ready = view_ready_prefix(s);
+  if (ready == s.size()) return std::string(s);
   std::string out;
-  out.reserve(s.size());
+  out.reserve(s.size() + 2);
+  out.append(s.substr(0, ready));
   char32_t c = 0;
-  for (std::size_t i = 0; i < s.size();) {
+  for (std::size_t i = ready; i < s.size();) {
     switch (next_utf8(s, i, c)) {
       case Step::Char: append_utf8(out, c); break;
       case Step::Invalid: append_utf8(out, kReplacement); break;

@@ -88,6 +88,8 @@ TEST_F(MessageFile, Decoding) {
       {"8-bit code page", "caf\xE9 \x80", "caf\xC3\xA9 \xE2\x82\xAC"},
       {"bad sequence after BOM", "\xEF\xBB\xBF" "a\xFF" "b", "a\xEF\xBF\xBD" "b"},
       {"NUL does not cut short", std::string("ab\0cd", 5), "ab\xEF\xBF\xBD" "cd"},
+      {"NUL just after a multi-byte character", std::string("\xE2\x82\xAC\0x", 5), "\xE2\x82\xAC\xEF\xBF\xBD" "x"},
+      {"bad byte just after a multi-byte character", "\xEF\xBB\xBF\xC3\xBC\xFF\xC3\xBC", "\xC3\xBC\xEF\xBF\xBD\xC3\xBC"},
       {"truncated sequence at the end", "ok\xE2\x82", "ok\xC3\xA2\xE2\x80\x9A"},
       {"overlong form is not UTF-8", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
       {"empty file", "", ""},
