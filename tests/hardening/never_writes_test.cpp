@@ -6,11 +6,12 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -39,23 +40,65 @@ struct Attempt {
   std::string line;
 };
 
-// Each call of the trace that would write, with the path it names made absolute. strace -y shows
-// a directory descriptor's path in <...>; a relative name without one is relative to `cwd`.
+// The quoted strings of an strace argument list, each with the directory its descriptor
+// argument names: strace -y writes "AT_FDCWD</cwd>, \"name\"" or "7</dir>, \"name\"".
+std::vector<std::pair<std::string, std::string>> quoted_names(std::string_view args) {
+  std::vector<std::pair<std::string, std::string>> names;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != '"') continue;
+    std::string dir;
+    if (i >= 3 && args.substr(i - 3, 3) == ">, ") {
+      std::size_t open = args.rfind('<', i - 3);
+      if (open != std::string_view::npos) dir = args.substr(open + 1, i - 3 - open - 1);
+    }
+    std::string name;
+    for (++i; i < args.size() && args[i] != '"'; ++i) {
+      if (args[i] == '\\' && i + 1 < args.size()) ++i;
+      name += args[i];
+    }
+    names.emplace_back(dir, name);
+  }
+  return names;
+}
+
+// The same list with the strings taken out, so that a file named "O_CREAT" is no flag.
+std::string without_strings(std::string_view args) {
+  std::string out;
+  bool in_string = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (in_string && args[i] == '\\') ++i;
+    else if (args[i] == '"') in_string = !in_string;
+    else if (!in_string) out += args[i];
+  }
+  return out;
+}
+
+// Each call of the trace that would write, with the path it names made absolute; a relative
+// name without a descriptor's directory is relative to `cwd`.
 std::vector<Attempt> writing_calls(const std::string& trace, const fs::path& cwd) {
-  static const std::regex call(R"(^(?:\[pid\s+)?\d*\]?\s*([a-z0-9_]+)\((.*)$)");
-  static const std::regex opening(R"(O_WRONLY|O_RDWR|O_CREAT|O_TRUNC|O_TMPFILE)");
-  static const std::regex named(R"((?:(?:AT_FDCWD|\d+)(?:<([^>]*)>)?,\s*)?"((?:[^"\\]|\\.)*)\")");
   std::vector<Attempt> attempts;
   std::istringstream lines(trace);
   for (std::string line; std::getline(lines, line);) {
-    std::smatch m;
-    if (!std::regex_search(line, m, call)) continue;
-    std::string name = m[1], args = m[2];
+    std::string_view rest = line;
+    if (rest.starts_with("[pid")) rest.remove_prefix(std::min(rest.size(), rest.find(']') + 1));
+    while (!rest.empty() && (std::isdigit(static_cast<unsigned char>(rest.front())) || rest.front() == ' '))
+      rest.remove_prefix(1);
+    std::size_t paren = rest.find('(');
+    if (paren == std::string_view::npos || paren == 0) continue;
+    std::string name(rest.substr(0, paren));
+    if (name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos) continue;
+    std::string_view args = rest.substr(paren + 1);
     bool opens = name == "open" || name == "openat" || name == "openat2";
-    if (!kChanging.count(name) && !(opens && std::regex_search(args, opening))) continue;
-    for (std::sregex_iterator it(args.begin(), args.end(), named), end; it != end; ++it) {
-      fs::path path = (*it)[2].str();
-      if (path.is_relative()) path = ((*it)[1].matched ? fs::path((*it)[1].str()) : cwd) / path;
+    bool for_writing = false;
+    if (opens) {
+      std::string flags = without_strings(args);
+      for (const char* flag : {"O_WRONLY", "O_RDWR", "O_CREAT", "O_TRUNC", "O_TMPFILE"})
+        for_writing = for_writing || flags.find(flag) != std::string::npos;
+    }
+    if (!kChanging.count(name) && !for_writing) continue;
+    for (const auto& [dir, file] : quoted_names(args)) {
+      fs::path path = file;
+      if (path.is_relative()) path = (dir.empty() ? cwd : fs::path(dir)) / path;
       attempts.push_back({name, path.lexically_normal().string(), line});
     }
   }
@@ -76,6 +119,7 @@ TEST(NeverWrites, InterpretsTheTrace) {
       "[pid   125] renameat2(AT_FDCWD, \"/pen/a\", AT_FDCWD, \"/pen/b\", RENAME_NOREPLACE <unfinished ...>\n"
       "125 <... renameat2 resumed>) = -1 EROFS\n"
       "126 statx(AT_FDCWD, \"/pen\", AT_STATX_SYNC_AS_STAT, STATX_ALL, {}) = 0\n"
+      "126 openat(AT_FDCWD</pen>, \"O_CREAT \\\"x\\\"\", O_RDONLY) = -1 ENOENT\n"
       "127 mkdir(\"/pen/../tmp/x\", 0700) = 0\n";
   std::vector<Attempt> got = writing_calls(trace, "/pen");
   std::vector<std::string> paths;
