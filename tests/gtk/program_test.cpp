@@ -26,12 +26,20 @@ const std::string kCaption(ui::kForm.caption);
 
 XServer* g_x = nullptr;
 SessionBus* g_bus = nullptr;
+std::string g_runtime_env;
 
 class SessionEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
+    // The accessibility bus keeps its socket in the runtime directory, one name per user;
+    // tests running side by side would take over each other's bus without one of their own.
+    g_autofree char* runtime = g_dir_make_tmp("ostrael-runtime-XXXXXX", nullptr);
+    ASSERT_TRUE(runtime);
+    runtime_ = runtime;
+    g_runtime_env = "XDG_RUNTIME_DIR=" + runtime_;
     x_ = std::make_unique<XServer>();
-    bus_ = std::make_unique<SessionBus>(std::vector<std::string>{x_->env()});
+    bus_ = std::make_unique<SessionBus>(std::vector<std::string>{x_->env(), g_runtime_env});
+    g_setenv("XDG_RUNTIME_DIR", runtime_.c_str(), TRUE);
     g_x = x_.get();
     g_bus = bus_.get();
     // Only this test process reads these: it is the one looking at the program from outside.
@@ -46,6 +54,8 @@ class SessionEnvironment : public ::testing::Environment {
     g_x = nullptr;
     x_.reset();
     bus_.reset();
+    std::error_code ignored;
+    if (!runtime_.empty()) std::filesystem::remove_all(runtime_, ignored);
   }
 
   // The accessibility bus starts on first demand; on a busy machine it can take a while to
@@ -73,6 +83,7 @@ class SessionEnvironment : public ::testing::Environment {
  private:
   std::unique_ptr<XServer> x_;
   std::unique_ptr<SessionBus> bus_;
+  std::string runtime_;
 };
 const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new SessionEnvironment);
 
@@ -128,13 +139,17 @@ class Program {
     fs::copy_file(OSTRAEL_PROGRAM, pen / "ostrael", fs::copy_options::overwrite_existing);
     env.push_back(g_x->env());
     env.push_back(g_bus->env());
+    env.push_back(g_runtime_env);
     // Started from elsewhere: the program must find its folder by itself.
     process_ = Child::start({(pen / "ostrael").string()}, env);
   }
 
   // Waits for the window on the accessibility bus; false if it never came.
   bool wait_for_window() {
-    return pump_until([this] { return find_window(); }, 20s);
+    if (pump_until([this] { return find_window(); }, 20s)) return true;
+    ADD_FAILURE() << "no window; the program is " << (process_.running() ? "running" : "gone") << ", the X server "
+                  << (g_x->running() ? "running" : "gone");
+    return false;
   }
 
   int wait_for_exit(std::chrono::milliseconds timeout) { return process_.wait_for_exit(timeout); }

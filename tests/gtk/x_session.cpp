@@ -121,7 +121,21 @@ void pump_for(std::chrono::milliseconds time) {
 }
 
 XServer::XServer() {
-  display_ = ":" + start_and_read_line(process_, {"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+  // Other test runs on this machine scan for free displays from :0 upwards; a random high
+  // display keeps clear of them, and Xvfb exits at once if it is taken after all.
+  for (int attempt = 0;; ++attempt) {
+    std::string display = ":" + std::to_string(g_random_int_range(200, 900));
+    try {
+      // -noreset: the server otherwise resets when its last client leaves, and a program
+      // connecting just then is turned away.
+      start_and_read_line(process_, {"Xvfb", display, "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten",
+                                     "tcp", "-noreset"});
+      display_ = display;
+      return;
+    } catch (const std::runtime_error&) {
+      if (attempt == 20) throw;
+    }
+  }
 }
 
 SessionBus::SessionBus(const std::vector<std::string>& env) {

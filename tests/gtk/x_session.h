@@ -46,6 +46,7 @@ class XServer {
   XServer();  // Xvfb on a free display, 1024 x 768 x 24
   std::string display() const { return display_; }
   std::string env() const { return "DISPLAY=" + display_; }
+  bool running() { return process_.running(); }
 
  private:
   Child process_;
