@@ -498,10 +498,9 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   HCURSOR over_label = cursor_at(w.screen_centre(index_of(ui::ControlId::Label1, 0)));
   HCURSOR over_picture = cursor_at(w.screen_centre(index_of(ui::ControlId::Image2)));
   HCURSOR over_other_picture = cursor_at(w.screen_centre(index_of(ui::ControlId::Image3)));
-  if (over_label && over_picture) {
-    EXPECT_NE(over_picture, over_label);
-    EXPECT_EQ(over_picture, over_other_picture);
-  }
+  EXPECT_TRUE(over_label);
+  EXPECT_NE(over_picture, over_label);
+  EXPECT_EQ(over_picture, over_other_picture);
 
   // The pointer off the window, so that no tooltip covers the first picture of the window.
   RECT outline;
