@@ -64,9 +64,12 @@ ostrael::Result<HFONT> create_font(const ui::Font& font, int dpi) {
 
 std::size_t index_of(HWND control) { return static_cast<std::size_t>(::GetDlgCtrlID(control) - control_id(0)); }
 
-// The read-only EDIT asks its parent, Frame1, for its colours, and a group box answers with the
-// dialog face. The message view keeps the window colours of an ordinary text box.
+// The multi-line EDIT passes Tab on to its parent as WM_NEXTDLGCTL, and that parent is the
+// group box, which would drop it; the form moves the focus.
 LRESULT CALLBACK frame_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_NEXTDLGCTL) return ::SendMessageW(::GetParent(hwnd), message, wparam, lparam);
+  // The read-only EDIT asks the group box for its colours, which answers with the dialog face;
+  // the message view keeps the window colours of an ordinary text box.
   if (message == WM_CTLCOLORSTATIC) {
     HDC dc = reinterpret_cast<HDC>(wparam);
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
@@ -318,6 +321,14 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
         ::SetFocus(target);
       }
       return 0;
+    case WM_NEXTDLGCTL: {
+      // IsDialogMessage asks the window to move the focus; only a dialog box does that by itself.
+      HWND target = LOWORD(lparam) ? reinterpret_cast<HWND>(wparam) : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wparam != 0);
+      if (!target) return 0;
+      ::SetFocus(target);
+      if (::SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) ::SendMessageW(target, EM_SETSEL, 0, -1);
+      return 0;
+    }
     case WM_DPICHANGED: {
       int dpi = HIWORD(wparam);
       if (make_fonts(dpi)) lay_out(dpi);
