@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -84,8 +85,8 @@ BENCHMARK_CAPTURE(DecodeMessage, utf16_1MiB, "utf16")->Unit(benchmark::kMillisec
 BENCHMARK_CAPTURE(DecodeMessage, cp1252_1MiB, "cp1252")->Unit(benchmark::kMillisecond);
 
 void LoadTextFile_1MiB(benchmark::State& state) {
-  char folder[] = "/tmp/ostrael-bench-XXXXXX";
-  if (!mkdtemp(folder)) return state.SkipWithError("mkdtemp failed");
+  std::string folder = (std::filesystem::temp_directory_path() / "ostrael-bench-XXXXXX").string();
+  if (!mkdtemp(folder.data())) return state.SkipWithError("mkdtemp failed");
   std::string path = join_path(folder, kMessageFileName);
   std::ofstream(path, std::ios::binary) << message("utf8");
 
@@ -103,7 +104,7 @@ void LoadTextFile_1MiB(benchmark::State& state) {
   }
   if (controls.text1_.size() < kMaxMessageBytes / 2) state.SkipWithError("the message did not show");
   unlink(path.c_str());
-  rmdir(folder);
+  rmdir(folder.c_str());
 }
 BENCHMARK(LoadTextFile_1MiB)->Unit(benchmark::kMillisecond);
 

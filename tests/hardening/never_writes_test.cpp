@@ -120,12 +120,12 @@ TEST(NeverWrites, InterpretsTheTrace) {
       "125 <... renameat2 resumed>) = -1 EROFS\n"
       "126 statx(AT_FDCWD, \"/pen\", AT_STATX_SYNC_AS_STAT, STATX_ALL, {}) = 0\n"
       "126 openat(AT_FDCWD</pen>, \"O_CREAT \\\"x\\\"\", O_RDONLY) = -1 ENOENT\n"
-      "127 mkdir(\"/pen/../tmp/x\", 0700) = 0\n";
+      "127 mkdir(\"/pen/../elsewhere/x\", 0700) = 0\n";
   std::vector<Attempt> got = writing_calls(trace, "/pen");
   std::vector<std::string> paths;
   for (const Attempt& a : got) paths.push_back(a.call + " " + a.path);
   EXPECT_EQ(paths, (std::vector<std::string>{"openat /pen/notes.txt", "openat /pen/draft.txt", "openat /home/x/.cache/gtk/a", "renameat2 /pen/a",
-                                             "renameat2 /pen/b", "mkdir /tmp/x"}));
+                                             "renameat2 /pen/b", "mkdir /elsewhere/x"}));
 }
 
 const ui::Control& control(ui::ControlId id) {
