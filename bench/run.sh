@@ -60,7 +60,7 @@ wineserver -p
 wineboot -i >/dev/null 2>&1
 
 # name -> command; each run prints "map_ms expose_ms peak_rss_kib raced".
-declare -A command=(
+declare -A programs=(
   [xlib]="$bench/bare_xlib"
   [gtk]="$bench/bare_gtk"
   [ostrael]="$scratch/pen-none/ostrael"
@@ -74,7 +74,7 @@ measure() {  # name
   # A second after its first Expose the program has painted and settled, so its peak RSS is
   # that of a shown window and not of one caught half-way through start-up.
   # shellcheck disable=SC2086 # the commands are ours, split on purpose
-  "$bench/start_watcher" -t 60 -l 1000 -- ${command[$1]}
+  "$bench/start_watcher" -t 60 -l 1000 -- ${programs[$1]}
 }
 for name in "${order[@]}"; do measure "$name" >/dev/null; done  # warm the caches, not timed
 for i in $(seq "$runs"); do
