@@ -1,0 +1,294 @@
+// The committed window assets, checked from their own bytes: the four button pictures,
+// the hand cursor and the window icon.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes read_asset(const std::string& name) {
+  Bytes data;
+  const std::string path = std::string(OSTRAEL_ASSETS_DIR) + "/" + name;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    std::uint8_t buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) data.insert(data.end(), buf, buf + n);
+    std::fclose(f);
+  }
+  return data;
+}
+
+// Little-endian reads that give 0 past the end, so a truncated file fails the checks instead of the test.
+unsigned u8(const Bytes& b, std::size_t at) { return at < b.size() ? b[at] : 0; }
+unsigned u16(const Bytes& b, std::size_t at) { return u8(b, at) | u8(b, at + 1) << 8; }
+std::uint32_t u32(const Bytes& b, std::size_t at) { return u16(b, at) | std::uint32_t{u16(b, at + 2)} << 16; }
+
+// ------------------------------------------------------------------ GIF
+
+// The LZW stream of one GIF image; empty when the stream is malformed.
+Bytes lzw_decode(const Bytes& in, unsigned min_size) {
+  constexpr unsigned kNone = 4096;
+  const unsigned clear = 1u << min_size, end = clear + 1;
+  std::vector<unsigned> prefix(4096, kNone);
+  std::vector<std::uint8_t> last(4096), head(4096);
+  for (unsigned i = 0; i < clear; ++i) last[i] = head[i] = static_cast<std::uint8_t>(i);
+  Bytes out;
+  unsigned width = min_size + 1, next = end + 1, prev = kNone;
+  std::size_t bit = 0;
+  while (bit + width <= in.size() * 8) {
+    unsigned code = 0;
+    for (unsigned i = 0; i < width; ++i, ++bit) code |= ((in[bit / 8] >> (bit % 8)) & 1u) << i;
+    if (code == clear) {
+      width = min_size + 1, next = end + 1, prev = kNone;
+      continue;
+    }
+    if (code == end) return out;
+    if (prev == kNone ? code > clear : code > next || code >= 4096) return {};
+    if (prev != kNone && next < 4096) {
+      prefix[next] = prev;
+      last[next] = code < next ? head[code] : head[prev];
+      head[next] = head[prev];
+      ++next;
+    }
+    const std::size_t start = out.size();
+    for (unsigned c = code; c != kNone; c = prefix[c]) out.push_back(last[c]);
+    std::reverse(out.begin() + static_cast<std::ptrdiff_t>(start), out.end());
+    prev = code;
+    if (next == (1u << width) && width < 12) ++width;
+  }
+  return {};  // no end code
+}
+
+struct Gif {
+  std::string signature;
+  unsigned width = 0, height = 0, palette_size = 0;
+  int frames = 0;
+  int transparent_entries = 0;  // Graphic Control Extensions that set a transparent index
+  int transparent = -1;
+  unsigned frame_width = 0, frame_height = 0;
+  Bytes pixels;  // the first frame's palette indices, top row first
+  bool well_formed = false;  // ended with the trailer and nothing ran past the end
+};
+
+// Skips data sub-blocks from `at`, appending their bytes to `out` when given; returns the position after them.
+std::size_t sub_blocks(const Bytes& b, std::size_t at, Bytes* out) {
+  while (at < b.size() && b[at] != 0) {
+    const std::size_t n = b[at];
+    if (out && at + 1 + n <= b.size()) out->insert(out->end(), b.begin() + at + 1, b.begin() + at + 1 + n);
+    at += 1 + n;
+  }
+  return at + 1;
+}
+
+Gif parse_gif(const Bytes& b) {
+  Gif g;
+  if (b.size() < 13) return g;
+  g.signature.assign(b.begin(), b.begin() + 6);
+  g.width = u16(b, 6);
+  g.height = u16(b, 8);
+  const unsigned flags = b[10];
+  std::size_t at = 13;
+  if (flags & 0x80) {
+    g.palette_size = 2u << (flags & 7);
+    at += 3 * g.palette_size;
+  }
+  while (at < b.size()) {
+    const unsigned kind = b[at];
+    if (kind == 0x3B) {
+      g.well_formed = true;
+      break;
+    }
+    if (kind == 0x21) {
+      if (u8(b, at + 1) == 0xF9 && u8(b, at + 2) == 4 && (u8(b, at + 3) & 1)) {
+        ++g.transparent_entries;
+        g.transparent = static_cast<int>(u8(b, at + 6));
+      }
+      at = sub_blocks(b, at + 2, nullptr);
+    } else if (kind == 0x2C) {
+      const unsigned image_flags = u8(b, at + 9);
+      const std::size_t data = at + 10 + ((image_flags & 0x80) ? 3 * (2u << (image_flags & 7)) : 0);
+      if (++g.frames == 1) {
+        g.frame_width = u16(b, at + 5);
+        g.frame_height = u16(b, at + 7);
+      }
+      Bytes lzw;
+      at = sub_blocks(b, data + 1, &lzw);
+      if (g.frames == 1) g.pixels = lzw_decode(lzw, u8(b, data));
+    } else {
+      break;
+    }
+  }
+  return g;
+}
+
+struct Button {
+  const char* file;
+  unsigned palette_size;
+};
+void PrintTo(const Button& button, std::ostream* os) { *os << button.file; }
+
+class GifAsset : public testing::TestWithParam<Button> {
+ protected:
+  Gif gif = parse_gif(read_asset(GetParam().file));
+};
+
+TEST_P(GifAsset, IsOneFrameOf48By48InGif89a) {
+  EXPECT_EQ(gif.signature, "GIF89a");
+  EXPECT_TRUE(gif.well_formed);
+  EXPECT_EQ(gif.width, 48u);
+  EXPECT_EQ(gif.height, 48u);
+  EXPECT_EQ(gif.frames, 1);
+  EXPECT_EQ(gif.frame_width, 48u);
+  EXPECT_EQ(gif.frame_height, 48u);
+}
+
+TEST_P(GifAsset, HasItsGlobalPaletteSize) { EXPECT_EQ(gif.palette_size, GetParam().palette_size); }
+
+TEST_P(GifAsset, SetsExactlyOneTransparentIndex) {
+  EXPECT_EQ(gif.transparent_entries, 1);
+  EXPECT_GE(gif.transparent, 0);
+  EXPECT_LT(gif.transparent, static_cast<int>(gif.palette_size));
+}
+
+TEST_P(GifAsset, CornersAreTransparent) {
+  ASSERT_EQ(gif.pixels.size(), 48u * 48u) << "the picture's data does not decode to 48 x 48 pixels";
+  for (std::size_t at : {0u, 47u, 47u * 48u, 48u * 48u - 1u}) EXPECT_EQ(gif.pixels[at], gif.transparent) << "pixel " << at;
+}
+
+TEST_P(GifAsset, MotifFillsTheMiddleWithPaletteColours) {
+  ASSERT_EQ(gif.pixels.size(), 48u * 48u);
+  const auto opaque = std::count_if(gif.pixels.begin(), gif.pixels.end(), [&](std::uint8_t p) { return p != gif.transparent; });
+  EXPECT_GT(opaque, 48 * 48 / 3);
+  EXPECT_NE(gif.pixels[24 * 48 + 24], gif.transparent);
+  EXPECT_LT(*std::max_element(gif.pixels.begin(), gif.pixels.end()), gif.palette_size);
+}
+
+INSTANTIATE_TEST_SUITE_P(Buttons, GifAsset,
+                         testing::Values(Button{"close.gif", 256}, Button{"message.gif", 128}, Button{"info.gif", 256},
+                                         Button{"open.gif", 256}),
+                         [](const testing::TestParamInfo<Button>& param) {
+                           std::string name = param.param.file;
+                           return name.substr(0, name.find('.'));
+                         });
+
+// ------------------------------------------------------------------ .ico and .cur
+
+struct Entry {
+  unsigned width, height, colours, planes_or_x, bits_or_y;
+  std::uint32_t bytes, offset;
+};
+
+struct IconFile {
+  unsigned reserved, type, count;
+  std::vector<Entry> entries;
+};
+
+IconFile parse_directory(const Bytes& b) {
+  IconFile f{u16(b, 0), u16(b, 2), u16(b, 4), {}};
+  for (unsigned i = 0; i < f.count && 6 + 16 * (i + 1) <= b.size(); ++i) {
+    const std::size_t at = 6 + 16 * i;
+    f.entries.push_back({u8(b, at), u8(b, at + 1), u8(b, at + 2), u16(b, at + 4), u16(b, at + 6), u32(b, at + 8),
+                         u32(b, at + 12)});
+  }
+  return f;
+}
+
+std::size_t row_bytes(std::size_t bits) { return (bits + 31) / 32 * 4; }
+
+// Bytes a DIB image of this size and depth takes in the file: header, colours, colour bits, mask.
+std::size_t dib_bytes(std::size_t size, unsigned bpp) {
+  return 40 + (bpp <= 8 ? 4u << bpp : 0) + (row_bytes(size * bpp) + row_bytes(size)) * size;
+}
+
+// Whether the mask lets the screen show through at (x, y), y counted from the top.
+bool masked(const Bytes& b, const Entry& e, std::size_t size, unsigned bpp, std::size_t x, std::size_t y) {
+  const std::size_t mask = e.offset + dib_bytes(size, bpp) - row_bytes(size) * size;
+  return (u8(b, mask + (size - 1 - y) * row_bytes(size) + x / 8) >> (7 - x % 8)) & 1;
+}
+
+// Checks that an entry holds a BITMAPINFOHEADER image of this size and depth that fits inside the file.
+void expect_dib(const Bytes& b, const Entry& e, unsigned size, unsigned bpp) {
+  EXPECT_EQ(e.width, size);
+  EXPECT_EQ(e.height, size);
+  EXPECT_EQ(e.bytes, dib_bytes(size, bpp));
+  EXPECT_LE(std::size_t{e.offset} + e.bytes, b.size());
+  EXPECT_EQ(u32(b, e.offset), 40u) << "not a BITMAPINFOHEADER image (PNG entries upset older loaders)";
+  EXPECT_EQ(u32(b, e.offset + 4), size);
+  EXPECT_EQ(u32(b, e.offset + 8), 2 * size) << "height counts the colour bits and the mask";
+  EXPECT_EQ(u16(b, e.offset + 12), 1u);
+  EXPECT_EQ(u16(b, e.offset + 14), bpp);
+  EXPECT_EQ(u32(b, e.offset + 16), 0u) << "compressed";
+}
+
+struct IconImage {
+  unsigned size, bpp;
+};
+constexpr IconImage kIconOrder[] = {{16, 4}, {16, 8}, {32, 4}, {32, 8}, {48, 4}, {48, 8}, {16, 32}, {32, 32}, {48, 32}};
+
+TEST(IconAsset, HoldsTheNineImagesInOrder) {
+  const Bytes b = read_asset("ostrael.ico");
+  const IconFile f = parse_directory(b);
+  EXPECT_EQ(f.reserved, 0u);
+  EXPECT_EQ(f.type, 1u);
+  ASSERT_EQ(f.entries.size(), std::size(kIconOrder));
+  std::uint32_t expected_offset = 6 + 16 * 9;
+  for (std::size_t i = 0; i < f.entries.size(); ++i) {
+    SCOPED_TRACE("image " + std::to_string(i + 1));
+    const Entry& e = f.entries[i];
+    const auto [size, bpp] = kIconOrder[i];
+    expect_dib(b, e, size, bpp);
+    EXPECT_EQ(e.colours, bpp == 4 ? 16u : 0u);
+    EXPECT_EQ(e.planes_or_x, 1u);
+    EXPECT_EQ(e.bits_or_y, bpp);
+    EXPECT_EQ(e.offset, expected_offset) << "images overlap or leave gaps";
+    expected_offset = e.offset + e.bytes;
+  }
+  EXPECT_EQ(expected_offset, b.size());
+}
+
+TEST(IconAsset, EveryImageIsClearAtTheCornersAndSolidInTheMiddle) {
+  const Bytes b = read_asset("ostrael.ico");
+  const IconFile f = parse_directory(b);
+  ASSERT_EQ(f.entries.size(), std::size(kIconOrder));
+  for (std::size_t i = 0; i < f.entries.size(); ++i) {
+    SCOPED_TRACE("image " + std::to_string(i + 1));
+    const auto [size, bpp] = kIconOrder[i];
+    const std::size_t m = size - 1, c = size / 2;
+    for (auto [x, y] : {std::pair{std::size_t{0}, std::size_t{0}}, {m, 0}, {0, m}, {m, m}}) {
+      EXPECT_TRUE(masked(b, f.entries[i], size, bpp, x, y)) << x << "," << y;
+    }
+    EXPECT_FALSE(masked(b, f.entries[i], size, bpp, c, c));
+    if (bpp == 32) {
+      const auto alpha = [&](std::size_t x, std::size_t y) { return u8(b, f.entries[i].offset + 40 + ((size - 1 - y) * size + x) * 4 + 3); };
+      EXPECT_EQ(alpha(0, 0), 0u);
+      EXPECT_EQ(alpha(c, c), 255u);
+    }
+  }
+}
+
+TEST(CursorAsset, IsOne32By32MonochromeImageWithMask) {
+  const Bytes b = read_asset("hand.cur");
+  const IconFile f = parse_directory(b);
+  EXPECT_EQ(f.reserved, 0u);
+  EXPECT_EQ(f.type, 2u);
+  ASSERT_EQ(f.entries.size(), 1u);
+  expect_dib(b, f.entries[0], 32, 1);
+  EXPECT_EQ(std::size_t{f.entries[0].offset} + f.entries[0].bytes, b.size());
+}
+
+TEST(CursorAsset, HotSpotIsTheFingertip) {
+  const Bytes b = read_asset("hand.cur");
+  const IconFile f = parse_directory(b);
+  ASSERT_EQ(f.entries.size(), 1u);
+  EXPECT_EQ(f.entries[0].planes_or_x, 5u);
+  EXPECT_EQ(f.entries[0].bits_or_y, 0u);
+  EXPECT_FALSE(masked(b, f.entries[0], 32, 1, 5, 0)) << "nothing is drawn at the hot spot";
+}
+
+}  // namespace
