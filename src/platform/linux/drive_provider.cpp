@@ -1,0 +1,300 @@
+// The drive information provider: mountinfo for the mount, sysfs for the disk, udev, libblkid or
+// the kernel for the file system's identity. Nothing is cached; each property is read when asked.
+#include "platform/linux/drive_provider.h"
+
+#include <blkid/blkid.h>
+#include <fcntl.h>
+#include <libudev.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/linux/mountinfo.h"
+
+namespace ostrael::linux_ {
+
+namespace {
+
+constexpr std::string_view kSystemUdevData = "/run/udev/data";
+constexpr std::string_view kLiveMountinfo = "/proc/";
+
+struct UdevUnref {
+  void operator()(udev* u) const { udev_unref(u); }
+  void operator()(udev_device* d) const { udev_device_unref(d); }
+};
+struct BlkidFree {
+  void operator()(blkid_probe probe) const { blkid_free_probe(probe); }
+};
+
+Failure os_failure(const char* operation, int error) { return Failure{operation, error, std::strerror(error)}; }
+
+std::optional<std::string> read_small_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::optional<std::string> real_path(const std::string& path) {
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved) return std::nullopt;
+  std::string out(resolved);
+  std::free(resolved);
+  return out;
+}
+
+std::string parent_of(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == 0 || slash == std::string::npos ? "/" : path.substr(0, slash);
+}
+
+std::string base_of(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string devnum_text(dev_t device) { return std::to_string(major(device)) + ":" + std::to_string(minor(device)); }
+
+Result<std::vector<MountEntry>> load_mounts(const Roots& roots) {
+  auto text = read_small_file(roots.mountinfo);
+  if (!text) return os_failure("GetDrive", errno ? errno : ENOENT);
+  return parse_mountinfo(*text);
+}
+
+// The mount that holds `path`: by statx's mount id where the kernel gives one, otherwise by the
+// longest mount point that prefixes the path (statx fails on a dead FUSE mount, for one).
+const MountEntry* mount_holding(const std::vector<MountEntry>& mounts, const std::string& path, const Roots& roots) {
+#ifdef STATX_MNT_ID  // kernel headers before 5.8 lack it; the prefix search still works
+  // Mount ids belong to the live table; a fixture's ids would only match by accident.
+  if (roots.mountinfo.compare(0, kLiveMountinfo.size(), kLiveMountinfo) == 0) {
+    struct statx stx {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_MNT_ID, &stx) == 0 && (stx.stx_mask & STATX_MNT_ID))
+      if (const MountEntry* entry = find_mount_by_id(mounts, stx.stx_mnt_id)) return entry;
+  }
+#endif
+  std::string resolved = real_path(path).value_or(normalise_path(path));
+  return find_mount_by_prefix(mounts, resolved);
+}
+
+// The block device under a mount: its major:minor, or for file systems that report an
+// anonymous device (btrfs, for one) the device node named as the source. 0 when there is none.
+dev_t device_of(const MountEntry& entry) {
+  if (entry.major != 0) return makedev(entry.major, entry.minor);
+  if (entry.source.compare(0, 5, "/dev/") == 0) {
+    struct stat st;
+    if (::stat(entry.source.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) return st.st_rdev;
+  }
+  return 0;
+}
+
+std::map<std::string, std::string> udev_properties(dev_t device, const Roots& roots) {
+  if (roots.udev_data != kSystemUdevData) {
+    auto text = read_small_file(roots.udev_data + "/b" + devnum_text(device));
+    return text ? parse_udev_db(*text) : std::map<std::string, std::string>{};
+  }
+  std::map<std::string, std::string> properties;
+  std::unique_ptr<udev, UdevUnref> context(udev_new());
+  if (!context) return properties;
+  std::unique_ptr<udev_device, UdevUnref> dev(udev_device_new_from_devnum(context.get(), 'b', device));
+  if (!dev) return properties;
+  for (udev_list_entry* item = udev_device_get_properties_list_entry(dev.get()); item;
+       item = udev_list_entry_get_next(item)) {
+    const char* name = udev_list_entry_get_name(item);
+    const char* value = udev_list_entry_get_value(item);
+    if (name && value) properties[name] = value;
+  }
+  return properties;
+}
+
+// The device node of `device` under roots.dev, named as sysfs names it, if it really is that device.
+std::optional<std::string> device_node(dev_t device, const Roots& roots) {
+  auto uevent = read_small_file(roots.sysfs + "/dev/block/" + devnum_text(device) + "/uevent");
+  if (!uevent) return std::nullopt;
+  std::istringstream lines(*uevent);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.compare(0, 8, "DEVNAME=") != 0) continue;
+    std::string name = line.substr(8);
+    if (name.empty() || name.find("..") != std::string::npos) return std::nullopt;
+    std::string node = roots.dev + "/" + name;
+    struct stat st;
+    if (::stat(node.c_str(), &st) != 0 || !S_ISBLK(st.st_mode) || st.st_rdev != device) return std::nullopt;
+    return node;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> kernel_label(const std::string& mount_point) {
+  int fd = ::open(mount_point.c_str(), O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  char label[FSLABEL_MAX + 1] = {};
+  int r = ::ioctl(fd, FS_IOC_GETFSLABEL, label);
+  ::close(fd);
+  if (r != 0) return std::nullopt;
+  return std::string(label, ::strnlen(label, FSLABEL_MAX));
+}
+
+// TYPE, VERSION, LABEL and UUID: the udev database, then a libblkid probe, then the kernel's
+// label, then the mount's own type unless FUSE hides the real one behind it.
+FsIdentity identity_of(const MountEntry& entry, const Roots& roots) {
+  if (dev_t device = device_of(entry)) {
+    FsIdentity identity = identity_from_udev(udev_properties(device, roots));
+    if (!identity.type.empty()) return identity;
+    if (auto node = device_node(device, roots)) {
+      identity = probe_identity(*node);
+      if (!identity.type.empty()) return identity;
+    }
+  }
+  FsIdentity identity;
+  identity.label = kernel_label(entry.mount_point);
+  if (entry.fs_type.compare(0, 4, "fuse") != 0) identity.type = entry.fs_type;
+  return identity;
+}
+
+DeviceFacts device_facts(const MountEntry& entry, const Roots& roots) {
+  DeviceFacts facts;
+  dev_t device = device_of(entry);
+  if (!device) return facts;
+  auto sysfs_root = real_path(roots.sysfs);
+  auto dir = real_path(roots.sysfs + "/dev/block/" + devnum_text(device));
+  if (!sysfs_root || !dir) return facts;
+  facts.block_device = true;
+  // A partition's attributes are those of the disk that holds it.
+  struct stat st;
+  if (::stat((*dir + "/partition").c_str(), &st) == 0) dir = parent_of(*dir);
+  facts.disk_name = base_of(*dir);
+  facts.removable = trimmed(read_small_file(*dir + "/removable").value_or("")) == "1";
+  // SCSI peripheral type 5 is a CD or DVD drive.
+  facts.cd = trimmed(read_small_file(*dir + "/device/type").value_or("")) == "5" ||
+             udev_properties(device, roots)["ID_CDROM"] == "1";
+  for (std::string up = *dir; up.size() > sysfs_root->size() && up.compare(0, sysfs_root->size(), *sysfs_root) == 0;
+       up = parent_of(up)) {
+    auto subsystem = real_path(up + "/subsystem");
+    if (!subsystem) continue;
+    std::string bus = base_of(*subsystem);
+    if (bus == "usb" || bus == "mmc" || bus == "firewire" || bus == "ieee1394" || bus == "memstick") {
+      facts.on_removable_bus = true;
+      break;
+    }
+  }
+  return facts;
+}
+
+class LinuxDrive : public Drive {
+ public:
+  LinuxDrive(MountEntry entry, const Roots& roots) : entry_(std::move(entry)), roots_(roots) {}
+
+  Result<std::string> drive_letter() override { return std::string(); }
+  Result<std::int32_t> drive_type() override { return drive_type_code(entry_.fs_type, device_facts(entry_, roots_)); }
+  Result<std::string> file_system() override {
+    if (auto status = ready("FileSystem"); !status) return status.failure();
+    FsIdentity identity = identity_of(entry_, roots_);
+    if (!identity.type.empty()) return file_system_name(identity);
+    // FUSE names only itself; "fuse.sshfs" at least tells sshfs.
+    if (entry_.fs_type.compare(0, 5, "fuse.") == 0) return entry_.fs_type.substr(5);
+    return entry_.fs_type;
+  }
+  Result<double> free_space() override {
+    struct statvfs st;
+    if (::statvfs(entry_.mount_point.c_str(), &st) != 0) return os_failure("FreeSpace", errno);
+    return static_cast<double>(st.f_bavail) * static_cast<double>(st.f_frsize);
+  }
+  Result<bool> is_ready() override {
+    struct statvfs st;
+    return ::statvfs(entry_.mount_point.c_str(), &st) == 0;
+  }
+  Result<std::string> path() override { return entry_.mount_point; }
+  Result<std::int32_t> serial_number() override {
+    if (auto status = ready("SerialNumber"); !status) return status.failure();
+    FsIdentity identity = identity_of(entry_, roots_);
+    return serial_from_uuid(identity.type, identity.uuid);
+  }
+  Result<double> total_size() override {
+    struct statvfs st;
+    if (::statvfs(entry_.mount_point.c_str(), &st) != 0) return os_failure("TotalSize", errno);
+    return static_cast<double>(st.f_blocks) * static_cast<double>(st.f_frsize);
+  }
+  Result<std::string> volume_name() override {
+    if (auto status = ready("VolumeName"); !status) return status.failure();
+    return identity_of(entry_, roots_).label.value_or("");
+  }
+
+ private:
+  Status ready(const char* operation) {
+    struct statvfs st;
+    if (::statvfs(entry_.mount_point.c_str(), &st) != 0) return os_failure(operation, errno);
+    return {};
+  }
+
+  MountEntry entry_;
+  Roots roots_;
+};
+
+class LinuxFileSystemObject : public FileSystemObject {
+ public:
+  explicit LinuxFileSystemObject(const Roots& roots) : roots_(roots) {}
+
+  Result<std::string> get_drive_name(std::string_view path) override {
+    if (path.empty() || path.front() != '/') return std::string();
+    auto mounts = load_mounts(roots_);
+    if (!mounts) return Failure{"GetDriveName", mounts.failure().code, mounts.failure().text};
+    const MountEntry* entry = mount_holding(*mounts, std::string(path), roots_);
+    if (!entry) return Failure{"GetDriveName", ENOENT, "no mount holds the path"};
+    return entry->mount_point;
+  }
+
+  Result<std::unique_ptr<Drive>> get_drive(std::string_view drive_name) override {
+    if (drive_name.empty() || drive_name.front() != '/') return Failure{"GetDrive", ENOENT, "not a drive"};
+    auto mounts = load_mounts(roots_);
+    if (!mounts) return mounts.failure();
+    const MountEntry* entry = mount_holding(*mounts, std::string(drive_name), roots_);
+    if (!entry) return Failure{"GetDrive", ENOENT, "no mount holds the path"};
+    return std::unique_ptr<Drive>(std::make_unique<LinuxDrive>(*entry, roots_));
+  }
+
+ private:
+  Roots roots_;
+};
+
+}  // namespace
+
+FsIdentity probe_identity(const std::string& device_path) {
+  std::unique_ptr<blkid_struct_probe, BlkidFree> probe(blkid_new_probe_from_filename(device_path.c_str()));
+  if (!probe) return {};
+  blkid_probe_enable_superblocks(probe.get(), 1);
+  blkid_probe_set_superblocks_flags(probe.get(),
+                                    BLKID_SUBLKS_TYPE | BLKID_SUBLKS_VERSION | BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID);
+  if (blkid_do_safeprobe(probe.get()) != 0) return {};
+  auto value = [&](const char* name) -> std::optional<std::string> {
+    const char* data = nullptr;
+    std::size_t size = 0;
+    if (blkid_probe_lookup_value(probe.get(), name, &data, &size) != 0 || !data) return std::nullopt;
+    return std::string(data, ::strnlen(data, size));
+  };
+  FsIdentity identity;
+  identity.type = value("TYPE").value_or("");
+  identity.version = value("VERSION").value_or("");
+  identity.label = value("LABEL");
+  identity.uuid = value("UUID").value_or("");
+  return identity;
+}
+
+Result<std::unique_ptr<FileSystemObject>> DriveProvider::create_file_system_object() {
+  return std::unique_ptr<FileSystemObject>(std::make_unique<LinuxFileSystemObject>(roots_));
+}
+
+}  // namespace ostrael::linux_

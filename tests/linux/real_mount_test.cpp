@@ -1,0 +1,340 @@
+// The provider on real mounts: an ext4 loop mount, a bind mount and a symlink into it, NTFS
+// through ntfs-3g, and a FUSE daemon killed under the program. Needs root, loop devices and FUSE.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/ostraelen.h"
+#include "platform/linux/drive_provider.h"
+#include "platform/linux/file_input.h"
+#include "platform/linux/mountinfo.h"
+#include "platform/linux/text_conversions.h"
+#include "test_support.h"
+
+namespace ostrael::linux_ {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::make_sparse_file;
+using testing::run;
+using testing::TempDir;
+
+constexpr const char* kUuid = "3e6be9de-8139-11d1-9106-a43f08d823a6";
+
+// Empty when the machine lets this test make loop devices and mounts; otherwise why not.
+std::string mount_refusal(bool needs_fuse) {
+  if (::geteuid() != 0) return "not root: loop devices and mounts need root";
+  if (::access("/dev/loop-control", R_OK | W_OK) != 0) return "no usable /dev/loop-control";
+  if (needs_fuse && ::access("/dev/fuse", R_OK | W_OK) != 0) return "no usable /dev/fuse";
+  if (needs_fuse && !testing::have_program("ntfs-3g")) return "ntfs-3g is not installed";
+  return {};
+}
+
+class LoopDevice {
+ public:
+  explicit LoopDevice(const std::string& image) {
+    auto result = run({"losetup", "--find", "--show", image});
+    if (result.status == 0) {
+      device_ = result.output.substr(0, result.output.find('\n'));
+    } else {
+      error_ = result.output;
+    }
+  }
+  ~LoopDevice() {
+    if (!device_.empty()) (void)run({"losetup", "-d", device_});
+  }
+  const std::string& device() const { return device_; }
+  const std::string& error() const { return error_; }
+
+ private:
+  std::string device_, error_;
+};
+
+// Unmounts at the end, lazily if the mount is busy or its FUSE daemon is gone.
+class Mounted {
+ public:
+  explicit Mounted(std::string dir) : dir_(std::move(dir)) {}
+  ~Mounted() {
+    if (::umount2(dir_.c_str(), 0) != 0) ::umount2(dir_.c_str(), MNT_DETACH);
+  }
+
+ private:
+  std::string dir_;
+};
+
+class Daemon {
+ public:
+  explicit Daemon(int pid) : pid_(pid) {}
+  ~Daemon() { kill(); }
+  void kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+  }
+
+ private:
+  int pid_;
+};
+
+const MountEntry* live_mount_at(std::vector<MountEntry>& mounts, const std::string& dir) {
+  std::ifstream in("/proc/self/mountinfo");
+  std::stringstream text;
+  text << in.rdbuf();
+  mounts = parse_mountinfo(text.str());
+  const MountEntry* found = nullptr;
+  for (const MountEntry& entry : mounts)
+    if (entry.mount_point == dir) found = &entry;
+  return found;
+}
+
+bool wait_for_mount(const std::string& dir) {
+  for (int i = 0; i < 100; ++i) {
+    std::vector<MountEntry> mounts;
+    if (live_mount_at(mounts, dir)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+std::int32_t ntfs_boot_sector_serial(const std::string& image) {
+  std::ifstream in(image, std::ios::binary);
+  char bytes[4] = {};
+  in.seekg(0x48);
+  in.read(bytes, 4);
+  std::uint32_t low = 0;
+  std::memcpy(&low, bytes, 4);
+  return static_cast<std::int32_t>(low);
+}
+
+std::unique_ptr<Drive> drive_of(DriveProvider& provider, const std::string& path, std::string* name = nullptr) {
+  auto fso = provider.create_file_system_object();
+  if (!fso) return nullptr;
+  auto drive_name = (*fso)->get_drive_name(path);
+  if (!drive_name) return nullptr;
+  if (name) *name = *drive_name;
+  auto drive = (*fso)->get_drive(*drive_name);
+  return drive ? std::move(*drive) : nullptr;
+}
+
+// The form's report over the real Linux services, with the window replaced by a recorder.
+struct ReportRun : Application, Controls, Shell {
+  std::string directory;
+  std::vector<std::string> lines;
+  bool text1_visible = true;
+  FileInput files;
+  TextConversions text{"C"};
+  DriveProvider drives;
+
+  Result<std::string> application_directory() override { return directory; }
+  void end_program() override {}
+  void report_unhandled(std::string_view) override {}
+  Status set_text1_text(std::string_view) override { return {}; }
+  Status set_text1_visible(bool visible) override {
+    text1_visible = visible;
+    return {};
+  }
+  Status clear_list1() override {
+    lines.clear();
+    return {};
+  }
+  Status add_list1_line(std::string_view line) override {
+    lines.emplace_back(line);
+    return {};
+  }
+  Status open_folder(std::string_view) override { return {}; }
+
+  Status click_pen_info() {
+    Platform platform{*this, *this, files, text, drives, *this};
+    ostraelen form(platform);
+    return form.Image3_Click();
+  }
+};
+
+// Free and total bytes as df counts them.
+std::pair<double, double> df_bytes(const std::string& dir) {
+  auto result = run({"df", "-B1", "--output=avail,size", dir});
+  std::istringstream out(result.output);
+  std::string header;
+  std::getline(out, header);
+  double avail = -1, size = -1;
+  out >> avail >> size;
+  return {avail, size};
+}
+
+TEST(RealMount, Ext4LoopMountWithSpacesBindMountAndSymlink) {
+  if (auto why = mount_refusal(false); !why.empty()) GTEST_SKIP() << why;
+  TempDir dir("ostrael real mount");
+  std::string image = dir / "pen.img";
+  make_sparse_file(image, 16 << 20);
+  auto made = run({"mkfs.ext4", "-q", "-F", "-L", "OWNER PEN", "-U", kUuid, image});
+  ASSERT_EQ(made.status, 0) << made.output;
+  LoopDevice loop(image);
+  if (loop.device().empty()) GTEST_SKIP() << "losetup refused: " << loop.error();
+
+  std::string pen = dir / "pen drive";
+  fs::create_directory(pen);
+  if (::mount(loop.device().c_str(), pen.c_str(), "ext4", 0, nullptr) != 0)
+    GTEST_SKIP() << "mount refused: " << std::strerror(errno);
+  Mounted pen_mount(pen);
+  std::string program_dir = pen + "/tools $(touch x) \xC3\xA9";
+  fs::create_directory(program_dir);
+  testing::write_file(program_dir + "/filler", std::string(300000, 'x'));
+  ::sync();
+
+  DriveProvider provider;
+  std::string name;
+  auto drive = drive_of(provider, program_dir, &name);
+  ASSERT_TRUE(drive);
+  EXPECT_EQ(name, pen);
+  EXPECT_EQ(*drive->path(), pen);
+  EXPECT_EQ(*drive->drive_letter(), "");
+  EXPECT_EQ(*drive->drive_type(), 2);  // a loop device is a fixed disk
+  EXPECT_EQ(*drive->file_system(), "ext4");
+  EXPECT_TRUE(*drive->is_ready());
+  EXPECT_EQ(*drive->serial_number(), 0x3e6be9de);
+  EXPECT_EQ(*drive->volume_name(), "OWNER PEN");
+  auto [df_free, df_total] = df_bytes(pen);
+  EXPECT_EQ(*drive->free_space(), df_free);
+  EXPECT_EQ(*drive->total_size(), df_total);
+  struct statvfs st;
+  ASSERT_EQ(::statvfs(pen.c_str(), &st), 0);
+  EXPECT_EQ(*drive->total_size(), static_cast<double>(st.f_blocks) * static_cast<double>(st.f_frsize));
+
+  // The whole report, as the form builds it.
+  ReportRun report;
+  report.directory = program_dir;
+  ASSERT_TRUE(report.click_pen_info());
+  ASSERT_EQ(report.lines.size(), 10u);
+  EXPECT_EQ(report.lines[3], "File System: ext4");
+  EXPECT_EQ(report.lines[6], "Pen Path: " + pen);
+  EXPECT_EQ(report.lines[7], "Serial Number: 1047259614");
+  EXPECT_EQ(report.lines[9], "Volume Name: OWNER PEN");
+  EXPECT_FALSE(report.text1_visible);
+
+  // With no udev data and no device node to probe, the kernel still gives the label.
+  fs::create_directory(dir / "empty sysfs");
+  fs::create_directory(dir / "empty udev");
+  DriveProvider blind(Roots{"/proc/self/mountinfo", dir / "empty sysfs", dir / "empty udev", dir / "no dev"});
+  auto blind_drive = drive_of(blind, program_dir);
+  ASSERT_TRUE(blind_drive);
+  EXPECT_EQ(*blind_drive->volume_name(), "OWNER PEN");
+  EXPECT_EQ(*blind_drive->file_system(), "ext4");
+  EXPECT_EQ(*blind_drive->serial_number(), 0);
+  EXPECT_EQ(*blind_drive->drive_type(), 0);
+
+  // A bind mount of the program's directory is its own mount of the same drive.
+  std::string bound = dir / "bound view";
+  fs::create_directory(bound);
+  ASSERT_EQ(::mount(program_dir.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr), 0) << std::strerror(errno);
+  Mounted bind_mount(bound);
+  auto via_bind = drive_of(provider, bound);
+  ASSERT_TRUE(via_bind);
+  EXPECT_EQ(*via_bind->path(), bound);
+  EXPECT_EQ(*via_bind->file_system(), "ext4");
+  EXPECT_EQ(*via_bind->serial_number(), 0x3e6be9de);
+  EXPECT_EQ(*via_bind->volume_name(), "OWNER PEN");
+  EXPECT_EQ(*via_bind->total_size(), *drive->total_size());
+  EXPECT_EQ(*via_bind->drive_type(), 2);
+
+  // A symlink to the program's directory leads to the drive it points into.
+  std::string link = dir / "link to tools";
+  fs::create_directory_symlink(program_dir, link);
+  std::string link_name;
+  auto via_link = drive_of(provider, link, &link_name);
+  ASSERT_TRUE(via_link);
+  EXPECT_EQ(link_name, pen);
+  EXPECT_EQ(*via_link->serial_number(), 0x3e6be9de);
+}
+
+TEST(RealMount, NtfsThroughNtfs3gIsNamedNtfs) {
+  if (auto why = mount_refusal(true); !why.empty()) GTEST_SKIP() << why;
+  TempDir dir("ostrael ntfs");
+  std::string image = dir / "pen.img";
+  make_sparse_file(image, 16 << 20);
+  auto made = run({"mkntfs", "-F", "-Q", "-q", "-L", "OWNERPEN", image});
+  ASSERT_EQ(made.status, 0) << made.output;
+  LoopDevice loop(image);
+  if (loop.device().empty()) GTEST_SKIP() << "losetup refused: " << loop.error();
+  std::string pen = dir / "pen";
+  fs::create_directory(pen);
+  auto mounted = run({"ntfs-3g", loop.device(), pen});
+  Mounted pen_mount(pen);
+  if (mounted.status != 0) GTEST_SKIP() << "ntfs-3g refused: " << mounted.output;
+
+  std::vector<MountEntry> mounts;
+  const MountEntry* entry = live_mount_at(mounts, pen);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->fs_type, "fuseblk");
+
+  DriveProvider provider;
+  auto drive = drive_of(provider, pen);
+  ASSERT_TRUE(drive);
+  EXPECT_EQ(*drive->file_system(), "NTFS");
+  EXPECT_EQ(*drive->volume_name(), "OWNERPEN");
+  EXPECT_EQ(*drive->serial_number(), ntfs_boot_sector_serial(image));
+  EXPECT_EQ(*drive->drive_type(), 2);
+  EXPECT_TRUE(*drive->is_ready());
+}
+
+TEST(RealMount, KilledFuseDaemonLeavesADriveThatIsNotReady) {
+  if (auto why = mount_refusal(true); !why.empty()) GTEST_SKIP() << why;
+  TempDir dir("ostrael dead fuse");
+  std::string image = dir / "pen.img";
+  make_sparse_file(image, 16 << 20);
+  auto made = run({"mkntfs", "-F", "-Q", "-q", "-L", "OWNERPEN", image});
+  ASSERT_EQ(made.status, 0) << made.output;
+  LoopDevice loop(image);
+  if (loop.device().empty()) GTEST_SKIP() << "losetup refused: " << loop.error();
+  std::string pen = dir / "pen";
+  fs::create_directory(pen);
+  Daemon daemon(testing::spawn({"ntfs-3g", "-o", "no_detach", loop.device(), pen}));
+  Mounted pen_mount(pen);
+  if (!wait_for_mount(pen)) GTEST_SKIP() << "ntfs-3g did not mount";
+  std::string program_dir = pen + "/tools";
+  fs::create_directory(program_dir);
+
+  daemon.kill();
+  struct statvfs st;
+  ASSERT_NE(::statvfs(pen.c_str(), &st), 0);
+  EXPECT_EQ(errno, ENOTCONN);
+
+  DriveProvider provider;
+  std::string name;
+  auto drive = drive_of(provider, program_dir, &name);
+  ASSERT_TRUE(drive);
+  EXPECT_EQ(name, pen);
+  EXPECT_EQ(*drive->path(), pen);
+  EXPECT_EQ(*drive->drive_letter(), "");
+  EXPECT_EQ(*drive->drive_type(), 2);
+  EXPECT_FALSE(*drive->is_ready());
+  for (auto failed : {drive->free_space().failure().code, drive->total_size().failure().code,
+                      drive->file_system().failure().code, drive->serial_number().failure().code,
+                      drive->volume_name().failure().code})
+    EXPECT_EQ(failed, ENOTCONN);
+
+  // The report stops at line 4 and leaves the message showing.
+  ReportRun report;
+  report.directory = program_dir;
+  Status status = report.click_pen_info();
+  ASSERT_FALSE(status);
+  EXPECT_EQ(status.failure().operation, "FileSystem");
+  EXPECT_EQ(report.lines, (std::vector<std::string>{"[Pen Information]", "Pen Letter: ", "Pen Type: 2"}));
+  EXPECT_TRUE(report.text1_visible);
+}
+
+}  // namespace
+}  // namespace ostrael::linux_
