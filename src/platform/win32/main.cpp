@@ -1,0 +1,57 @@
+// Process entry: error mode, COM, the window and the message loop.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/ostraelen.h"
+#include "application.h"
+#include "drive_provider.h"
+#include "failure.h"
+#include "file_input.h"
+#include "main_window.h"
+#include "pictures.h"
+#include "shell.h"
+#include "text_conversions.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // Before anything touches a drive: a drive with no medium must not raise a system dialog.
+  ::SetErrorMode(SEM_FAILCRITICALERRORS);
+
+  win32::Application application;
+  // Without COM the window still works; only "Pen Info" fails, and says so on the debug output.
+  if (HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); FAILED(hr))
+    application.report_unhandled(describe(win32::hresult_failure("CoInitializeEx", hr)));
+
+  INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+  ::InitCommonControlsEx(&common);
+
+  win32::Pictures pictures;
+  if (auto status = pictures.load(instance); !status) application.report_unhandled(describe(status.failure()));
+
+  win32::MainWindow window(instance, pictures);
+  if (auto status = window.create(); !status) {
+    application.report_unhandled(describe(status.failure()));
+    return 1;
+  }
+  win32::FileInput files;
+  win32::TextConversions text;
+  win32::DriveProvider drives;
+  win32::Shell shell;
+  ostrael::Platform platform{application, window, files, text, drives, shell};
+  ostrael::ostraelen form(platform);
+  window.attach(form);
+
+  form.dispatch(ostrael::EventSource::Form, ostrael::Event::Load);
+  window.show();
+
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The dialog manager gives the Tab key its meaning between the message view and the list.
+    if (::IsDialogMessageW(window.hwnd(), &message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  ::CoUninitialize();
+  return static_cast<int>(message.wParam);
+}
+

@@ -1,0 +1,406 @@
+// The main window: every control, font, tooltip and the hand cursor come from ui::kControls.
+#include "main_window.h"
+
+#include <commctrl.h>
+
+#include <cmath>
+
+#include "failure.h"
+#include "resource.h"
+#include "utf16.h"
+
+namespace win32 {
+
+namespace ui = ostrael::ui;
+
+namespace {
+
+constexpr wchar_t kPictureClass[] = L"ostraelen.Image";
+
+// Per-monitor dpi exists from Windows 10 on; older systems have one dpi for everything.
+int window_dpi(HWND hwnd) {
+  using Fn = UINT(WINAPI*)(HWND);
+  static auto get_dpi = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (get_dpi)
+    if (UINT dpi = get_dpi(hwnd)) return static_cast<int>(dpi);
+  HDC screen = ::GetDC(nullptr);
+  int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+  ::ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+int system_dpi() { return window_dpi(nullptr); }
+
+void adjust_window_rect(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
+  using Fn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  static auto adjust = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (!adjust || !adjust(&rect, style, FALSE, ex_style, static_cast<UINT>(dpi))) ::AdjustWindowRectEx(&rect, style, FALSE, ex_style);
+}
+
+bool same_font(const ui::Font& a, const ui::Font& b) { return a.face == b.face && a.points == b.points && a.weight == b.weight; }
+
+ostrael::Result<HFONT> create_font(const ui::Font& font, int dpi) {
+  LOGFONTW logfont{};
+  if (font.face.empty()) {
+    // The toolkit's default control font is the system's message font.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+      return last_error_failure("SystemParametersInfoW");
+    logfont = metrics.lfMessageFont;
+    logfont.lfHeight = ::MulDiv(logfont.lfHeight, dpi, system_dpi());
+  } else {
+    logfont.lfHeight = -static_cast<LONG>(std::lround(font.points * dpi / 72.0));
+    logfont.lfWeight = font.weight;
+    logfont.lfCharSet = ANSI_CHARSET;
+    logfont.lfQuality = DEFAULT_QUALITY;
+    std::wstring face = to_utf16(font.face);
+    face.copy(logfont.lfFaceName, LF_FACESIZE - 1);
+  }
+  HFONT handle = ::CreateFontIndirectW(&logfont);
+  if (!handle) return last_error_failure("CreateFontIndirectW");
+  return handle;
+}
+
+std::size_t index_of(HWND control) { return static_cast<std::size_t>(::GetDlgCtrlID(control) - control_id(0)); }
+
+// The multi-line EDIT passes Tab on to its parent as WM_NEXTDLGCTL, and that parent is the
+// group box, which would drop it; the form moves the focus.
+LRESULT CALLBACK frame_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_NEXTDLGCTL) return ::SendMessageW(::GetParent(hwnd), message, wparam, lparam);
+  // The read-only EDIT asks the group box for its colours, which answers with the dialog face;
+  // the message view keeps the window colours of an ordinary text box.
+  if (message == WM_CTLCOLORSTATIC) {
+    HDC dc = reinterpret_cast<HDC>(wparam);
+    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+  }
+  return ::DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+}  // namespace
+
+std::wstring with_crlf_breaks(std::wstring_view text) {
+  std::wstring out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    wchar_t c = text[i];
+    if (c == L'\r') {
+      out += L"\r\n";
+      if (i + 1 < text.size() && text[i + 1] == L'\n') ++i;
+    } else if (c == L'\n') {
+      out += L"\r\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+HWND MainWindow::control(ui::ControlId id) const {
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
+    if (ui::kControls[i].id == id) return controls_[i];
+  return nullptr;
+}
+
+ostrael::Status MainWindow::register_classes() {
+  HICON big = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON,
+                                              ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+  HICON small = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON,
+                                                ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  HCURSOR hand = static_cast<HCURSOR>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, 0, 0, LR_SHARED));
+  if (!hand) return last_error_failure("LoadImageW");
+
+  WNDCLASSEXW form{};
+  form.cbSize = sizeof form;
+  form.lpfnWndProc = window_proc;
+  form.hInstance = instance_;
+  form.hIcon = big;
+  form.hIconSm = small;
+  form.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+  form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  form.lpszClassName = kWindowClass;
+  if (!::RegisterClassExW(&form)) return last_error_failure("RegisterClassExW");
+
+  // The pictures carry the hand as their class cursor, so it shows over them and nowhere else.
+  WNDCLASSEXW picture{};
+  picture.cbSize = sizeof picture;
+  picture.lpfnWndProc = picture_proc;
+  picture.hInstance = instance_;
+  picture.hCursor = hand;
+  picture.lpszClassName = kPictureClass;
+  if (!::RegisterClassExW(&picture)) return last_error_failure("RegisterClassExW");
+  return {};
+}
+
+ostrael::Status MainWindow::create() {
+  FORWARD_IF_FAILED(register_classes());
+  std::wstring caption = to_utf16(ui::kForm.caption);
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  if (ui::kForm.min_button) style |= WS_MINIMIZEBOX;
+  if (ui::kForm.max_button) style |= WS_MAXIMIZEBOX;
+  if (ui::kForm.resizable) style |= WS_THICKFRAME;
+  // Created at the primary monitor's origin, so that its dpi is the one the window starts with.
+  hwnd_ = ::CreateWindowExW(0, kWindowClass, caption.c_str(), style, 0, 0, 0, 0, nullptr, nullptr, instance_, this);
+  if (!hwnd_) return last_error_failure("CreateWindowExW");
+  FORWARD_IF_FAILED(create_controls());
+  FORWARD_IF_FAILED(create_tooltips());
+  int dpi = window_dpi(hwnd_);
+  FORWARD_IF_FAILED(make_fonts(dpi));
+  lay_out(dpi);
+
+  // Centred on the screen, that is the primary monitor.
+  RECT window;
+  ::GetWindowRect(hwnd_, &window);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  int width = window.right - window.left, height = window.bottom - window.top;
+  int x = monitor.rcMonitor.left + (monitor.rcMonitor.right - monitor.rcMonitor.left - width) / 2;
+  int y = monitor.rcMonitor.top + (monitor.rcMonitor.bottom - monitor.rcMonitor.top - height) / 2;
+  ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return {};
+}
+
+ostrael::Status MainWindow::create_controls() {
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
+    const ui::Control& c = ui::kControls[i];
+    const wchar_t* window_class = nullptr;
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    DWORD ex_style = 0;
+    switch (c.type) {
+      case ui::ControlType::Frame:
+        window_class = L"BUTTON";
+        style |= BS_GROUPBOX | WS_CLIPCHILDREN;
+        ex_style |= WS_EX_CONTROLPARENT;  // lets the Tab key reach the two views inside
+        break;
+      case ui::ControlType::TextBox:
+        window_class = L"EDIT";
+        style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL;
+        ex_style |= WS_EX_CLIENTEDGE;
+        break;
+      case ui::ControlType::ListBox:
+        window_class = L"LISTBOX";  // no LBS_SORT: lines stay in the order they are added
+        style |= LBS_NOTIFY | WS_VSCROLL;
+        ex_style |= WS_EX_CLIENTEDGE;
+        break;
+      case ui::ControlType::Image:
+        window_class = kPictureClass;
+        break;
+      case ui::ControlType::Label:
+        window_class = L"STATIC";
+        style |= SS_NOPREFIX | (c.align == ui::Align::Centre ? SS_CENTER : SS_LEFT);
+        break;
+    }
+    if (c.tab_stop) style |= WS_TABSTOP;
+    HWND parent = c.container ? control(*c.container) : hwnd_;
+    std::wstring text = to_utf16(c.text);
+    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, 0, 0, 0, 0, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))), instance_, nullptr);
+    if (!child) return last_error_failure("CreateWindowExW");
+    controls_[i] = child;
+    if (c.type == ui::ControlType::Frame && !::SetWindowSubclass(child, frame_subclass, 0, 0))
+      return last_error_failure("SetWindowSubclass");
+    // The EDIT's default limit is 32K characters; 0 lifts it to what memory allows.
+    if (c.type == ui::ControlType::TextBox) ::SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
+  }
+  return {};
+}
+
+ostrael::Status MainWindow::create_tooltips() {
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
+  if (!tooltip_) return last_error_failure("CreateWindowExW");
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
+    const ui::Control& c = ui::kControls[i];
+    if (c.tooltip.empty()) continue;
+    std::wstring text = to_utf16(c.tooltip);  // the tooltip keeps a copy
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(controls_[i]);
+    tool.hinst = instance_;
+    tool.lpszText = text.data();
+    if (!::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool)))
+      return ostrael::Failure{"TTM_ADDTOOLW", 0, "tooltip not added"};
+  }
+  return {};
+}
+
+ostrael::Status MainWindow::make_fonts(int dpi) {
+  std::vector<MadeFont> fonts;
+  for (const ui::Control& c : ui::kControls) {
+    bool made = false;
+    for (const MadeFont& f : fonts) made = made || same_font(f.font, c.font);
+    if (made) continue;
+    ASSIGN_OR_FORWARD(HFONT handle, create_font(c.font, dpi));
+    fonts.push_back({c.font, UniqueFont(handle)});
+  }
+  // The controls let go of the old fonts in lay_out before these replace them.
+  std::swap(fonts_, fonts);
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
+    for (const MadeFont& f : fonts_)
+      if (same_font(f.font, ui::kControls[i].font))
+        ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(f.handle.get()), FALSE);
+  return {};
+}
+
+void MainWindow::lay_out(int dpi) {
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
+    const ui::Control& c = ui::kControls[i];
+    ui::Rect r = ui::client_pixels(c, dpi);
+    if (c.container) {
+      for (const ui::Control& parent : ui::kControls)
+        if (parent.id == *c.container) {
+          ui::Rect p = ui::client_pixels(parent, dpi);
+          r.left -= p.left;
+          r.top -= p.top;
+        }
+    }
+    ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT window{0, 0, ui::twips_to_pixels(ui::kForm.client_width_twips, dpi), ui::twips_to_pixels(ui::kForm.client_height_twips, dpi)};
+  adjust_window_rect(window, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                     static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi);
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void MainWindow::show() {
+  ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+  ::UpdateWindow(hwnd_);
+  ::SetFocus(control(ui::focus_order()[0]));
+}
+
+void MainWindow::on_click(std::size_t index) {
+  if (!form_) return;
+  using ostrael::EventSource;
+  EventSource source;
+  switch (ui::kControls[index].id) {
+    case ui::ControlId::Image1: source = EventSource::Image1; break;
+    case ui::ControlId::Image2: source = EventSource::Image2; break;
+    case ui::ControlId::Image3: source = EventSource::Image3; break;
+    case ui::ControlId::Image4: source = EventSource::Image4; break;
+    default: return;
+  }
+  form_->dispatch(source, ostrael::Event::Click);
+}
+
+LRESULT CALLBACK MainWindow::window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(hwnd, message, wparam, lparam);
+  return self->handle_message(message, wparam, lparam);
+}
+
+LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND: {
+      HWND from = reinterpret_cast<HWND>(lparam);
+      if (from && HIWORD(wparam) == STN_CLICKED && ::GetParent(from) == hwnd_) {
+        std::size_t index = index_of(from);
+        if (index < ui::kControls.size() && ui::kControls[index].type == ui::ControlType::Image) on_click(index);
+      }
+      return 0;
+    }
+    case WM_ACTIVATE:
+      // A window built without a dialog box keeps its focus only if it puts it back itself.
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        focus_ = ::GetFocus();
+      } else {
+        HWND target = focus_ && ::IsWindowVisible(focus_) ? focus_ : nullptr;
+        if (!target) target = control(ui::focus_order()[0]);
+        if (!::IsWindowVisible(target)) target = control(ui::focus_order()[1]);
+        ::SetFocus(target);
+      }
+      return 0;
+    case WM_NEXTDLGCTL: {
+      // IsDialogMessage asks the window to move the focus; only a dialog box does that by itself.
+      HWND target = LOWORD(lparam) ? reinterpret_cast<HWND>(wparam) : ::GetNextDlgTabItem(hwnd_, ::GetFocus(), wparam != 0);
+      if (!target) return 0;
+      ::SetFocus(target);
+      if (::SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) ::SendMessageW(target, EM_SETSEL, 0, -1);
+      return 0;
+    }
+    case WM_DPICHANGED: {
+      int dpi = HIWORD(wparam);
+      if (make_fonts(dpi)) lay_out(dpi);
+      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      return 0;
+  }
+  return ::DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = ::BeginPaint(hwnd, &paint);
+      auto* owner = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(::GetParent(hwnd), GWLP_USERDATA));
+      std::size_t index = index_of(hwnd);
+      RECT client;
+      ::GetClientRect(hwnd, &client);
+      if (owner && index < ui::kControls.size()) owner->pictures_.draw(dc, ui::kControls[index].picture, client);
+      ::EndPaint(hwnd, &paint);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;  // WM_PAINT fills the whole picture
+    case WM_LBUTTONDOWN:
+      ::SetCapture(hwnd);
+      return 0;
+    case WM_LBUTTONUP:
+      // A click is a press and a release on the same picture, as with a button.
+      if (::GetCapture() == hwnd) {
+        ::ReleaseCapture();
+        POINT point{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        if (::PtInRect(&client, point))
+          ::SendMessageW(::GetParent(hwnd), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(hwnd), STN_CLICKED),
+                         reinterpret_cast<LPARAM>(hwnd));
+      }
+      return 0;
+  }
+  return ::DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+ostrael::Status MainWindow::set_text1_text(std::string_view text) {
+  std::wstring wide = with_crlf_breaks(to_utf16(text));
+  if (!::SetWindowTextW(control(ui::ControlId::Text1), wide.c_str())) return last_error_failure("SetWindowTextW");
+  return {};
+}
+
+ostrael::Status MainWindow::set_text1_visible(bool visible) {
+  HWND text1 = control(ui::ControlId::Text1);
+  // A hidden control that keeps the focus swallows the keyboard; the list takes it instead.
+  if (!visible && ::GetFocus() == text1) ::SetFocus(control(ui::focus_order()[1]));
+  ::ShowWindow(text1, visible ? SW_SHOW : SW_HIDE);
+  return {};
+}
+
+ostrael::Status MainWindow::clear_list1() {
+  ::SendMessageW(control(ui::ControlId::List1), LB_RESETCONTENT, 0, 0);
+  return {};
+}
+
+ostrael::Status MainWindow::add_list1_line(std::string_view line) {
+  std::wstring wide = to_utf16(line);
+  LRESULT index = ::SendMessageW(control(ui::ControlId::List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  if (index == LB_ERR || index == LB_ERRSPACE) return ostrael::Failure{"LB_ADDSTRING", index, "the list is full"};
+  return {};
+}
+
+}  // namespace win32

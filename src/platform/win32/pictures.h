@@ -1,0 +1,31 @@
+// The four button pictures: GIFs from the resources, decoded once by GDI+ and drawn with
+// their transparency, scaled to the control when the dpi is not 96.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+
+#include "platform/result.h"
+#include "ui/layout.h"
+
+namespace win32 {
+
+class Pictures {
+ public:
+  Pictures() = default;
+  Pictures(const Pictures&) = delete;
+  Pictures& operator=(const Pictures&) = delete;
+  ~Pictures();
+
+  // Starts GDI+ and decodes every picture. What fails to decode is left out and drawn as nothing.
+  ostrael::Status load(HINSTANCE instance);
+  // Fills `rect` with the button face colour and draws the picture over it.
+  void draw(HDC dc, ostrael::ui::Asset asset, const RECT& rect) const;
+
+ private:
+  ULONG_PTR token_ = 0;
+  std::array<void*, 5> images_{};  // GpBitmap*, indexed by Asset
+};
+
+}  // namespace win32

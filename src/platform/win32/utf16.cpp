@@ -1,0 +1,26 @@
+// Conversions between the seam's UTF-8 and the UTF-16 of the W functions.
+#include "utf16.h"
+
+#include <windows.h>
+
+namespace win32 {
+
+std::wstring to_utf16(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  int size = static_cast<int>(utf8.size());
+  int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
+  return out;
+}
+
+std::string to_utf8(std::wstring_view utf16) {
+  if (utf16.empty()) return {};
+  int size = static_cast<int>(utf16.size());
+  int n = ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace win32

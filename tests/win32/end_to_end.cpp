@@ -1,0 +1,653 @@
+// End to end under Wine: starts Ostrael.exe from a mapped drive as a debuggee, reads its real
+// window back, clicks its pictures with real mouse input and collects its debug output.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "main_window.h"
+#include "ui/layout.h"
+#include "unique_handle.h"
+#include "utf16.h"
+
+namespace ui = ostrael::ui;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::wstring env(const wchar_t* name) {
+  wchar_t buffer[1024];
+  DWORD n = GetEnvironmentVariableW(name, buffer, 1024);
+  return n && n < 1024 ? std::wstring(buffer, n) : std::wstring();
+}
+
+std::wstring drive() { return env(L"OSTRAEL_E2E_DRIVE"); }  // "P:"
+
+bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+  auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(50ms);
+  }
+  return done();
+}
+
+void write_file(const std::wstring& path, const std::string& bytes) {
+  win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(file) << win32::to_utf8(path);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+// A folder on the mapped drive holding a copy of the program, and maybe a message.txt.
+std::wstring prepare(const std::wstring& folder) {
+  std::wstring dir = drive() + L"\\" + folder;
+  if (!folder.empty()) CreateDirectoryW(dir.c_str(), nullptr);
+  std::wstring exe = dir + (folder.empty() ? L"" : L"\\") + L"Ostrael.exe";
+  if (!folder.empty()) EXPECT_TRUE(CopyFileW((drive() + L"\\Ostrael.exe").c_str(), exe.c_str(), FALSE));
+  return exe;
+}
+
+// One run of Ostrael.exe under this program's debugger, which collects its debug output.
+class Debuggee {
+ public:
+  explicit Debuggee(const std::wstring& exe) {
+    std::wstring directory = exe.substr(0, exe.find_last_of(L'\\') + 1);
+    thread_ = std::thread([this, exe, directory] { debug_loop(exe, directory); });
+    wait_until([this] { return started_.load(); });
+  }
+  ~Debuggee() {
+    if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
+    thread_.join();
+    if (process_) CloseHandle(process_);
+  }
+
+  DWORD pid() const { return pid_; }
+  bool crashed() const { return crashed_; }
+  bool exited(std::chrono::milliseconds limit) { return process_ && WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0; }
+  DWORD exit_code() {
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+  }
+  std::vector<std::string> debug_lines() {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+
+  // The visible main window of this process.
+  HWND window() {
+    HWND found = nullptr;
+    std::pair<Debuggee*, HWND*> context(this, &found);
+    wait_until([&] {
+      found = nullptr;
+      EnumWindows(find_main_window, reinterpret_cast<LPARAM>(&context));
+      return found != nullptr;
+    }, 30s);
+    return found;
+  }
+
+ private:
+  static BOOL CALLBACK find_main_window(HWND hwnd, LPARAM context) {
+    auto* c = reinterpret_cast<std::pair<Debuggee*, HWND*>*>(context);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t name[64];
+    if (pid == c->first->pid_ && GetClassNameW(hwnd, name, 64) && std::wstring(name) == win32::kWindowClass &&
+        IsWindowVisible(hwnd)) {
+      *c->second = hwnd;
+      return FALSE;
+    }
+    return TRUE;
+  }
+
+  void debug_loop(const std::wstring& exe, const std::wstring& directory) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::wstring command = L"\"" + exe + L"\"";
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                        directory.c_str(), &si, &pi)) {
+      started_ = true;
+      return;
+    }
+    process_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+    CloseHandle(pi.hThread);
+    started_ = true;
+    for (;;) {
+      DEBUG_EVENT event;
+      if (!WaitForDebugEvent(&event, 200)) continue;
+      DWORD status = DBG_CONTINUE;
+      bool done = false;
+      switch (event.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT: CloseHandle(event.u.CreateProcessInfo.hFile); break;
+        case LOAD_DLL_DEBUG_EVENT: CloseHandle(event.u.LoadDll.hFile); break;
+        case OUTPUT_DEBUG_STRING_EVENT: read_debug_string(event.u.DebugString); break;
+        case EXCEPTION_DEBUG_EVENT:
+          if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+            status = DBG_EXCEPTION_NOT_HANDLED;
+            if (!event.u.Exception.dwFirstChance) crashed_ = true;
+          }
+          break;
+        case EXIT_PROCESS_DEBUG_EVENT: done = true; break;
+      }
+      ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+      if (done) break;
+    }
+  }
+
+  void read_debug_string(const OUTPUT_DEBUG_STRING_INFO& info) {
+    std::size_t unit = info.fUnicode ? 2 : 1;
+    std::string bytes(info.nDebugStringLength * unit, '\0');
+    SIZE_T got = 0;
+    ReadProcessMemory(process_, info.lpDebugStringData, bytes.data(), bytes.size(), &got);
+    std::string text = info.fUnicode ? win32::to_utf8({reinterpret_cast<const wchar_t*>(bytes.data()), got / 2}) : bytes.substr(0, got);
+    while (!text.empty() && (text.back() == '\0' || text.back() == '\n')) text.pop_back();
+    std::lock_guard lock(mutex_);
+    lines_.push_back(text);
+  }
+
+  std::thread thread_;
+  std::atomic<bool> started_{false};
+  std::atomic<bool> crashed_{false};
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+// The window of a run, read back through ordinary cross-process window messages.
+struct Window {
+  HWND hwnd;
+
+  HWND control(std::size_t index) const {
+    const ui::Control& c = ui::kControls[index];
+    HWND parent = hwnd;
+    if (c.container)
+      for (std::size_t i = 0; i < ui::kControls.size(); ++i)
+        if (ui::kControls[i].id == *c.container) parent = control(i);
+    return GetDlgItem(parent, win32::control_id(index));
+  }
+  HWND control(ui::ControlId id) const {
+    for (std::size_t i = 0; i < ui::kControls.size(); ++i)
+      if (ui::kControls[i].id == id) return control(i);
+    return nullptr;
+  }
+  // WM_GETTEXT itself: GetWindowTextW does not ask controls of other processes.
+  std::wstring text(HWND control) const {
+    auto length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring s(static_cast<std::size_t>(length) + 1, L'\0');
+    auto n = SendMessageW(control, WM_GETTEXT, s.size(), reinterpret_cast<LPARAM>(s.data()));
+    s.resize(static_cast<std::size_t>(n));
+    return s;
+  }
+  std::vector<std::string> list_lines() const {
+    HWND list = control(ui::ControlId::List1);
+    std::vector<std::string> lines;
+    auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+      std::wstring line(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
+      auto n = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(line.data()));
+      line.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+      lines.push_back(win32::to_utf8(line));
+    }
+    return lines;
+  }
+  bool text1_visible() const { return IsWindowVisible(control(ui::ControlId::Text1)); }
+  // The control's rectangle in the main window's client coordinates.
+  RECT client_rect_of(HWND control) const {
+    RECT r;
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  }
+  POINT screen_centre(std::size_t index) const {
+    ui::Rect r = ui::client_pixels(ui::kControls[index]);
+    POINT p{r.left + r.width / 2, r.top + r.height / 2};
+    ClientToScreen(hwnd, &p);
+    return p;
+  }
+  HWND focus() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info);
+    return info.hwndFocus;
+  }
+};
+
+std::size_t index_of(ui::ControlId id, int array_index = -1) {
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
+    if (ui::kControls[i].id == id && ui::kControls[i].index == array_index) return i;
+  return ui::kControls.size();
+}
+
+void move_mouse(POINT p) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+  input.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+  input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &input, sizeof input);
+  std::this_thread::sleep_for(100ms);
+}
+
+void click(POINT p) {
+  move_mouse(p);
+  INPUT input[2]{};
+  input[0].type = input[1].type = INPUT_MOUSE;
+  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &input[0], sizeof input[0]);
+  std::this_thread::sleep_for(50ms);
+  SendInput(1, &input[1], sizeof input[1]);
+  std::this_thread::sleep_for(200ms);
+}
+
+// Wine moves the pointer asynchronously; a press sent before it arrives lands elsewhere.
+void click_control(const Window& w, std::size_t index) {
+  POINT p = w.screen_centre(index);
+  move_mouse(p);
+  POINT at{};
+  bool placed = wait_until([&] { GetCursorPos(&at); return at.x == p.x && at.y == p.y; }, 2s);
+  HWND under = WindowFromPoint(p);
+  wchar_t name[64] = {};
+  GetClassNameW(under, name, 64);
+  if (!placed || under != w.control(index))
+    std::printf("click %s: cursor %ld,%ld for %ld,%ld, under it %s\n", std::string(ui::control_name(ui::kControls[index].id)).c_str(), at.x, at.y, p.x, p.y, win32::to_utf8(name).c_str());
+  click(p);
+}
+
+void press_key(WORD key) {
+  INPUT input[2]{};
+  input[0].type = input[1].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = input[1].ki.wVk = key;
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof input[0]);
+  std::this_thread::sleep_for(200ms);
+}
+
+BOOL CALLBACK find_tooltip(HWND hwnd, LPARAM out) {
+  wchar_t name[64];
+  if (GetClassNameW(hwnd, name, 64) && std::wstring(name) == TOOLTIPS_CLASSW) *reinterpret_cast<HWND*>(out) = hwnd;
+  return TRUE;
+}
+
+// The tooltip texts by tool window, read with TTM_ENUMTOOLSW through memory in the program's
+// own address space, since the tooltip control writes into the caller's pointers.
+std::vector<std::pair<HWND, std::string>> tooltips(const Window& w, DWORD pid) {
+  std::vector<std::pair<HWND, std::string>> tools;
+  HWND tip = nullptr;
+  EnumThreadWindows(GetWindowThreadProcessId(w.hwnd, nullptr), find_tooltip, reinterpret_cast<LPARAM>(&tip));
+  if (!tip) return tools;
+  win32::UniqueKernelHandle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
+  if (!process) return tools;
+  constexpr std::size_t kTextChars = 256;
+  void* remote = VirtualAllocEx(process.get(), nullptr, sizeof(TTTOOLINFOW) + kTextChars * 2, MEM_COMMIT, PAGE_READWRITE);
+  auto count = SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.lpszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof tool);
+    WriteProcessMemory(process.get(), remote, &tool, sizeof tool, nullptr);
+    if (!SendMessageW(tip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote))) continue;
+    wchar_t text[kTextChars]{};
+    ReadProcessMemory(process.get(), remote, &tool, sizeof tool, nullptr);
+    ReadProcessMemory(process.get(), static_cast<char*>(remote) + sizeof tool, text, sizeof text - 2, nullptr);
+    tools.emplace_back(reinterpret_cast<HWND>(tool.uId), win32::to_utf8(text));
+  }
+  VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+  return tools;
+}
+
+// The window with its frame as the screen shows it, as a BMP the test driver turns into PNG.
+void screenshot(const Window& w, const wchar_t* name) {
+  std::wstring folder = env(L"OSTRAEL_E2E_ARTIFACTS");
+  if (folder.empty()) return;
+  RedrawWindow(w.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  std::this_thread::sleep_for(500ms);
+  RECT r;
+  GetWindowRect(w.hwnd, &r);
+  int width = r.right - r.left, height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+  GdiFlush();
+  DWORD stride = static_cast<DWORD>((width * 3 + 3) & ~3);
+  BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+  file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(height);
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+  bytes.append(static_cast<const char*>(bits), stride * static_cast<DWORD>(height));
+  write_file(folder + L"\\" + name + L".bmp", bytes);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+std::set<DWORD> process_ids() {
+  std::set<DWORD> ids;
+  win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Process32FirstW(snapshot.get(), &entry); ok; ok = Process32NextW(snapshot.get(), &entry))
+    ids.insert(entry.th32ProcessID);
+  return ids;
+}
+
+std::wstring process_name(DWORD pid) {
+  win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Process32FirstW(snapshot.get(), &entry); ok; ok = Process32NextW(snapshot.get(), &entry))
+    if (entry.th32ProcessID == pid) return entry.szExeFile;
+  return L"";
+}
+
+// The report's lines 2 to 6 for the mapped drive, as this program finds them itself.
+struct DriveFacts {
+  std::string letter, type, file_system;
+  double free_kb;
+};
+
+DriveFacts drive_facts() {
+  std::wstring root = drive() + L"\\";
+  DriveFacts facts;
+  facts.letter = win32::to_utf8(drive().substr(0, 1));
+  UINT type = GetDriveTypeW(root.c_str());
+  facts.type = std::to_string(type >= DRIVE_REMOVABLE && type <= DRIVE_RAMDISK ? type - 1 : 0);
+  wchar_t fs[64] = {};
+  GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, fs, 64);
+  facts.file_system = win32::to_utf8(fs);
+  ULARGE_INTEGER free{};
+  GetDiskFreeSpaceExW(root.c_str(), &free, nullptr, nullptr);
+  facts.free_kb = static_cast<double>(free.QuadPart) / 1024;
+  return facts;
+}
+
+double kilobytes_of(const std::string& line) {
+  std::string digits;
+  for (char c : line)
+    if (c >= '0' && c <= '9') digits += c;
+  return digits.empty() ? -1 : std::stod(digits);
+}
+
+// What Wine's scripting runtime gives: lines 1 to 6, then the missing Drive.Path ends the
+// handler, the failure goes to the debug output and the message view stays where it was.
+void expect_report_as_far_as_wine_goes(Window& w, Debuggee& run, std::size_t debug_lines_before) {
+  ASSERT_TRUE(wait_until([&] { return run.debug_lines().size() > debug_lines_before; })) << "no failure on the debug output";
+  auto lines = w.list_lines();
+  DriveFacts facts = drive_facts();
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "[Pen Information]");
+  EXPECT_EQ(lines[1], "Pen Letter: " + facts.letter);
+  EXPECT_EQ(lines[2], "Pen Type: " + facts.type);
+  EXPECT_EQ(lines[3], "File System: " + facts.file_system);
+  EXPECT_EQ(lines[4].rfind("Free Space: ", 0), 0u) << lines[4];
+  EXPECT_EQ(lines[4].substr(lines[4].size() - 3), " Kb");
+  // Free space moves while other programs write to the same disk.
+  EXPECT_NEAR(kilobytes_of(lines[4]), facts.free_kb, facts.free_kb * 0.01 + 1024) << lines[4];
+  EXPECT_EQ(lines[5], "Pen Ready: True");
+  auto debug = run.debug_lines();
+  ASSERT_EQ(debug.size(), debug_lines_before + 1);
+  EXPECT_EQ(debug.back().rfind("Image3_Click: Path failed (0x80004001)", 0), 0u) << debug.back();
+}
+
+std::wstring crlf(const std::string& utf8) { return win32::with_crlf_breaks(win32::to_utf16(utf8)); }
+
+class EndToEnd : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (drive().empty()) GTEST_SKIP() << "OSTRAEL_E2E_DRIVE is not set; run through run_end_to_end.sh";
+  }
+};
+
+TEST_F(EndToEnd, MappedDriveCarriesTheLabelAndSerial) {
+  DWORD serial = 0;
+  wchar_t label[64] = {};
+  ASSERT_TRUE(GetVolumeInformationW((drive() + L"\\").c_str(), label, 64, &serial, nullptr, nullptr, nullptr, 0));
+  EXPECT_EQ(serial, 0x8a4c1e3du);
+  EXPECT_STREQ(label, L"OWNERPEN");
+}
+
+TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
+  const std::string message = "Hello finder!\r\nThis pen belongs to Ann.\nLine three\rLine four \xe2\x80\x94 Gr\xc3\xbc\xc3\x9f" "e \xe2\x98\x83\n";
+  write_file(drive() + L"\\message.txt", message);
+  std::wstring exe = prepare(L"");
+  Debuggee run(exe);
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd) << "no window";
+
+  // The form.
+  EXPECT_EQ(w.text(w.hwnd), L"Ostrael ");
+  RECT client;
+  GetClientRect(w.hwnd, &client);
+  EXPECT_EQ(client.right, ui::twips_to_pixels(ui::kForm.client_width_twips));
+  EXPECT_EQ(client.bottom, ui::twips_to_pixels(ui::kForm.client_height_twips));
+  LONG style = GetWindowLongW(w.hwnd, GWL_STYLE);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+
+  // Every control where the table puts it, of the right kind; Text1 above List1 in Frame1.
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
+    const ui::Control& c = ui::kControls[i];
+    HWND h = w.control(i);
+    ASSERT_TRUE(h) << ui::control_name(c.id);
+    ui::Rect r = ui::client_pixels(c);
+    RECT got = w.client_rect_of(h);
+    EXPECT_EQ(got.left, r.left) << ui::control_name(c.id) << c.index;
+    EXPECT_EQ(got.top, r.top) << ui::control_name(c.id) << c.index;
+    EXPECT_EQ(got.right - got.left, r.width) << ui::control_name(c.id) << c.index;
+    EXPECT_EQ(got.bottom - got.top, r.height) << ui::control_name(c.id) << c.index;
+    EXPECT_TRUE(IsWindowVisible(h));
+    if (c.type == ui::ControlType::Label) EXPECT_EQ(w.text(h), win32::to_utf16(c.text));
+    EXPECT_EQ(static_cast<bool>(GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP), c.tab_stop) << ui::control_name(c.id);
+  }
+  HWND frame = w.control(ui::ControlId::Frame1);
+  EXPECT_EQ(GetWindow(frame, GW_CHILD), w.control(ui::ControlId::Text1));
+  EXPECT_EQ(GetWindow(w.control(ui::ControlId::Text1), GW_HWNDNEXT), w.control(ui::ControlId::List1));
+  EXPECT_FALSE(GetWindowLongW(w.control(ui::ControlId::List1), GWL_STYLE) & LBS_SORT);
+
+  // Text1 shows the message with every break as CRLF, covers the empty list, and has the focus.
+  EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), crlf(message));
+  EXPECT_TRUE(w.text1_visible());
+  EXPECT_TRUE(w.list_lines().empty());
+  EXPECT_EQ(w.focus(), w.control(ui::ControlId::Text1));
+
+  // Tooltips on the four pictures only.
+  auto tools = tooltips(w, run.pid());
+  std::size_t with_tooltip = 0;
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
+    if (ui::kControls[i].tooltip.empty()) continue;
+    ++with_tooltip;
+    bool found = false;
+    for (auto& [tool, text] : tools)
+      if (tool == w.control(i)) {
+        found = true;
+        EXPECT_EQ(text, ui::kControls[i].tooltip);
+      }
+    EXPECT_TRUE(found) << ui::control_name(ui::kControls[i].id);
+  }
+  EXPECT_EQ(tools.size(), with_tooltip);
+
+  // The hand over each picture, the arrow over a caption.
+  auto cursor_at = [](POINT p) {
+    move_mouse(p);
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    GetCursorInfo(&info);
+    return info.hCursor;
+  };
+  HCURSOR over_label = cursor_at(w.screen_centre(index_of(ui::ControlId::Label1, 0)));
+  HCURSOR over_picture = cursor_at(w.screen_centre(index_of(ui::ControlId::Image2)));
+  HCURSOR over_other_picture = cursor_at(w.screen_centre(index_of(ui::ControlId::Image3)));
+  EXPECT_TRUE(over_label);
+  EXPECT_NE(over_picture, over_label);
+  EXPECT_EQ(over_picture, over_other_picture);
+
+  // The pointer off the window, so that no tooltip covers the first picture of the window.
+  RECT outline;
+  GetWindowRect(w.hwnd, &outline);
+  move_mouse({outline.left + 5, outline.bottom + 40});
+  screenshot(w, L"message-view");
+
+  // Keyboard: typing changes nothing; Tab moves between Text1 and List1 only.
+  click(w.screen_centre(index_of(ui::ControlId::Text1)));
+  press_key('X');
+  EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), crlf(message));
+  press_key(VK_TAB);
+  EXPECT_EQ(w.focus(), w.control(ui::ControlId::List1));
+  press_key(VK_TAB);
+  EXPECT_EQ(w.focus(), w.control(ui::ControlId::Text1));
+
+  // A caption runs no code.
+  click_control(w, index_of(ui::ControlId::Label1, 2));
+  EXPECT_TRUE(w.text1_visible());
+  EXPECT_TRUE(w.list_lines().empty());
+
+  // Pen Info, twice: six lines each time, never twelve.
+  for (int round = 0; round < 2; ++round) {
+    std::size_t before = run.debug_lines().size();
+    click_control(w, index_of(ui::ControlId::Image3));
+    expect_report_as_far_as_wine_goes(w, run, before);
+    EXPECT_TRUE(w.text1_visible());
+  }
+  screenshot(w, L"after-pen-info");
+  // Under Wine the message still covers the list; uncovered by hand, only to look at the lines.
+  ShowWindow(w.control(ui::ControlId::Text1), SW_HIDE);
+  screenshot(w, L"after-pen-info-list-uncovered");
+
+  // Owner Message shows the message again and leaves the list alone.
+  click_control(w, index_of(ui::ControlId::Image2));
+  EXPECT_TRUE(wait_until([&] { return w.text1_visible(); }));
+  EXPECT_EQ(w.list_lines().size(), 6u);
+
+  // Open Pen asks the shell: a new process appears; the window stays as it was.
+  std::wstring caption = w.text(w.hwnd);
+  RECT before_rect;
+  GetWindowRect(w.hwnd, &before_rect);
+  auto lines = w.list_lines();
+  std::set<DWORD> before = process_ids();
+  std::size_t debug_before = run.debug_lines().size();
+  click_control(w, index_of(ui::ControlId::Image4));
+  DWORD shell_pid = 0;
+  EXPECT_TRUE(wait_until([&] {
+    for (DWORD pid : process_ids())
+      if (!before.count(pid)) shell_pid = pid;
+    return shell_pid != 0;
+  })) << "the shell started nothing";
+  if (shell_pid) {
+    std::printf("Open Pen started %s\n", win32::to_utf8(process_name(shell_pid)).c_str());
+    std::this_thread::sleep_for(1s);
+    // Gone before the next test, so that its window cannot take the next clicks.
+    win32::UniqueKernelHandle shell(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, shell_pid));
+    if (shell) {
+      TerminateProcess(shell.get(), 0);
+      WaitForSingleObject(shell.get(), 5000);
+    }
+  }
+  EXPECT_TRUE(IsWindow(w.hwnd));
+  EXPECT_EQ(w.text(w.hwnd), caption);
+  RECT after_rect;
+  GetWindowRect(w.hwnd, &after_rect);
+  EXPECT_TRUE(EqualRect(&before_rect, &after_rect));
+  EXPECT_EQ(w.list_lines(), lines);
+  EXPECT_TRUE(w.text1_visible());
+  EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), crlf(message));
+  EXPECT_EQ(run.debug_lines().size(), debug_before);
+
+  // Close ends the process at once.
+  click_control(w, index_of(ui::ControlId::Image1));
+  EXPECT_TRUE(run.exited(5s));
+  EXPECT_EQ(run.exit_code(), 0u);
+  EXPECT_FALSE(run.crashed());
+  DeleteFileW((drive() + L"\\message.txt").c_str());
+}
+
+TEST_F(EndToEnd, FromASubdirectoryWithSpacesAndNonAsciiName) {
+  std::wstring exe = prepare(L"Sub dir \u00dcn\u00ef \u2603");
+  std::wstring utf16 = L"\uFEFFUTF-16 message \u2603\nsecond line";
+  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt",
+             std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
+  Debuggee run(exe);
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd);
+  EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), L"UTF-16 message \u2603\r\nsecond line");
+  click_control(w, index_of(ui::ControlId::Image3));
+  expect_report_as_far_as_wine_goes(w, run, 0);
+  click_control(w, index_of(ui::ControlId::Image1));
+  EXPECT_TRUE(run.exited(5s));
+  EXPECT_FALSE(run.crashed());
+}
+
+// Each bad message.txt still gives a window, an exact view and no crash.
+TEST_F(EndToEnd, BadMessageFilesGiveSoundBehaviour) {
+  std::string big;
+  while (big.size() < 5 * 1024 * 1024) big += "The quick brown fox jumps over the lazy dog " + std::to_string(big.size()) + "\n";
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919 + i / 13) & 0xFF);
+
+  struct Case {
+    const wchar_t* folder;
+    std::function<void(const std::wstring&)> make;
+    std::function<void(const std::wstring&)> check;
+  } cases[] = {
+      {L"no message", [](const std::wstring&) {}, [](const std::wstring& text) { EXPECT_EQ(text, L""); }},
+      {L"directory", [](const std::wstring& m) { CreateDirectoryW(m.c_str(), nullptr); },
+       [](const std::wstring& text) { EXPECT_EQ(text, L""); }},
+      {L"empty", [](const std::wstring& m) { write_file(m, ""); }, [](const std::wstring& text) { EXPECT_EQ(text, L""); }},
+      {L"five MiB", [&](const std::wstring& m) { write_file(m, big); },
+       [&](const std::wstring& text) {
+         // The first MiB, past the EDIT's default 32K limit, with every LF shown as a break.
+         std::string first = big.substr(0, 1024 * 1024);
+         EXPECT_EQ(text.size(), crlf(first).size());
+         EXPECT_TRUE(text == crlf(first));
+       }},
+      {L"binary", [&](const std::wstring& m) { write_file(m, binary); },
+       [](const std::wstring& text) { EXPECT_FALSE(text.empty()); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(win32::to_utf8(c.folder));
+    std::wstring exe = prepare(c.folder);
+    std::wstring message = exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt";
+    c.make(message);
+    Debuggee run(exe);
+    Window w{run.window()};
+    ASSERT_TRUE(w.hwnd);
+    c.check(w.text(w.control(ui::ControlId::Text1)));
+    EXPECT_TRUE(w.text1_visible());
+    EXPECT_TRUE(run.debug_lines().empty());
+    PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(run.exited(5s));
+    EXPECT_FALSE(run.crashed());
+  }
+}
+
+// A FIFO named message.txt (prepared by the driver on the Unix side) must not hang the start.
+TEST_F(EndToEnd, AFifoAsMessageDoesNotHangTheStart) {
+  Debuggee run(prepare(L"fifo"));
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd) << "the window never showed";
+  EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), L"");
+  PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(run.exited(5s));
+}
+
+}  // namespace

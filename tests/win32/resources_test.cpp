@@ -1,0 +1,104 @@
+// The resources compiled into Ostrael.exe: icon group, cursor, pictures, version record, manifest.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "resource.h"
+#include "ui/layout.h"
+
+namespace {
+
+class Resources : public testing::Test {
+ protected:
+  void SetUp() override {
+    char path[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("OSTRAEL_EXE", path, MAX_PATH);
+    if (!n || n >= MAX_PATH) GTEST_SKIP() << "OSTRAEL_EXE is not set";
+    std::string windows_path = path;
+    // CTest hands over the Unix path; Wine shows the Unix root as drive Z:.
+    if (windows_path.front() == '/') windows_path = "Z:" + windows_path;
+    for (char& c : windows_path)
+      if (c == '/') c = '\\';
+    exe_ = LoadLibraryExA(windows_path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_TRUE(exe_) << windows_path << " error " << GetLastError();
+  }
+  void TearDown() override {
+    if (exe_) FreeLibrary(exe_);
+  }
+  std::string bytes(LPCWSTR type, int id) {
+    HRSRC found = FindResourceW(exe_, MAKEINTRESOURCEW(id), type);
+    if (!found) return {};
+    return std::string(static_cast<const char*>(LockResource(LoadResource(exe_, found))), SizeofResource(exe_, found));
+  }
+  HMODULE exe_ = nullptr;
+};
+
+#pragma pack(push, 2)
+struct IconGroupEntry {
+  BYTE width, height, colours, reserved;
+  WORD planes, bit_count;
+  DWORD bytes;
+  WORD id;
+};
+#pragma pack(pop)
+
+TEST_F(Resources, OneIconGroupWithTheNineImagesThatLoadsAtEverySize) {
+  std::string group = bytes(RT_GROUP_ICON, IDI_OSTRAEL);
+  ASSERT_GE(group.size(), 6u);
+  WORD count = *reinterpret_cast<const WORD*>(group.data() + 4);
+  ASSERT_EQ(count, 9);
+  const auto* entries = reinterpret_cast<const IconGroupEntry*>(group.data() + 6);
+  const int sizes[9] = {16, 16, 32, 32, 48, 48, 16, 32, 48};
+  const int bits[9] = {4, 8, 4, 8, 4, 8, 32, 32, 32};
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(entries[i].width, sizes[i]) << i;
+    EXPECT_EQ(entries[i].bit_count, bits[i]) << i;
+  }
+  for (int size : {16, 32, 48}) {
+    HICON icon = static_cast<HICON>(LoadImageW(exe_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON, size, size, 0));
+    EXPECT_TRUE(icon) << size << " error " << GetLastError();
+    if (icon) DestroyIcon(icon);
+  }
+}
+
+TEST_F(Resources, TheHandCursorHasItsHotSpotAtTheFingertip) {
+  HCURSOR cursor = static_cast<HCURSOR>(LoadImageW(exe_, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, 0, 0, 0));
+  ASSERT_TRUE(cursor) << GetLastError();
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(cursor, &info));
+  EXPECT_FALSE(info.fIcon);
+  EXPECT_EQ(info.xHotspot, 5u);
+  EXPECT_EQ(info.yHotspot, 0u);
+  DeleteObject(info.hbmMask);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  DestroyCursor(cursor);
+}
+
+TEST_F(Resources, TheFourPicturesAreGifs) {
+  for (int id : {IDR_CLOSE_GIF, IDR_MESSAGE_GIF, IDR_INFO_GIF, IDR_OPEN_GIF})
+    EXPECT_EQ(bytes(RT_RCDATA, id).substr(0, 6), "GIF89a") << id;
+}
+
+TEST_F(Resources, VersionRecord) {
+  std::string version = bytes(RT_VERSION, 1);
+  ASSERT_FALSE(version.empty());
+  const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(version.data() + 40);
+  ASSERT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00020000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00020000u);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+  std::wstring text(reinterpret_cast<const wchar_t*>(version.data()), version.size() / 2);
+  for (const wchar_t* expected : {L"040904B0", L"2.00.0001", L"Ostrael English Edition", L"Ostrael.exe"})
+    EXPECT_NE(text.find(expected), std::wstring::npos) << testing::PrintToString(std::wstring(expected));
+}
+
+TEST_F(Resources, ManifestAsksForCommonControls6AndPerMonitorDpi) {
+  std::string manifest = bytes(RT_MANIFEST, 1);
+  for (const char* expected : {"Microsoft.Windows.Common-Controls", "6.0.0.0", "PerMonitorV2", "asInvoker", "supportedOS"})
+    EXPECT_NE(manifest.find(expected), std::string::npos) << expected;
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#!/bin/sh
+# Drives the end-to-end harness: a private Xvfb, a Wine prefix with a virtual desktop, a folder
+# mapped as drive P: with a label and serial, then the harness itself and its screenshots.
+# Usage: run_end_to_end.sh Ostrael.exe end_to_end.exe work-dir artifacts-dir
+set -eu
+exe=$1 harness=$2 work=$3 artifacts=$4
+
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export LC_ALL=en_US.UTF-8
+mkdir -p "$work" "$artifacts"
+pen="$work/pen"
+xvfb_pid=
+
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -f "$WINEPREFIX/dosdevices/p:"
+  rm -rf "$pen"
+}
+trap cleanup EXIT INT TERM
+
+rm -f "$work/display"
+Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(cat "$work/display")"
+
+# The prefix is made once and kept with the build; a virtual desktop gives Wine's own frames.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
+  wineserver -w
+fi
+
+# The pen: Wine reads a mapped drive's label and serial from these two files at its root.
+rm -rf "$pen"
+mkdir -p "$pen/fifo"
+printf 'OWNERPEN\n' >"$pen/.windows-label"
+printf '8a4c1e3d\n' >"$pen/.windows-serial"
+cp "$exe" "$pen/Ostrael.exe"
+mkfifo "$pen/fifo/message.txt"
+ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
+
+rm -f "$artifacts"/*.bmp
+status=0
+OSTRAEL_E2E_DRIVE=P: OSTRAEL_E2E_ARTIFACTS="$(winepath -w "$artifacts" 2>/dev/null)" wine "$harness" || status=$?
+
+for bmp in "$artifacts"/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+exit $status
