@@ -1,0 +1,323 @@
+// The main window in GTK 3: a GtkFixed client area at the description's pixel positions, Frame1
+// as a GtkOverlay so Text1 can lie over List1, pictures as event boxes. Leaves out the form's
+// colour value, which nothing draws in, and resolutions other than the design's.
+#include "platform/gtk/main_window.h"
+
+#include <algorithm>
+#include <cassert>
+#include <string>
+
+#include "platform/gtk/pictures.h"
+
+namespace ostrael::gtk {
+
+namespace {
+
+// Tahoma is rarely on a Linux desktop; these have near enough metrics for the captions to fit.
+constexpr std::string_view kFallbackFaces = ",DejaVu Sans,Liberation Sans,sans-serif";
+
+// Empty for the toolkit's default control font.
+PangoFontDescription* font_description(const ui::Font& font) {
+  if (font.face.empty()) return nullptr;
+  PangoFontDescription* description = pango_font_description_new();
+  std::string families = std::string(font.face) + std::string(kFallbackFaces);
+  pango_font_description_set_family(description, families.c_str());
+  pango_font_description_set_size(description, static_cast<gint>(font.points * PANGO_SCALE + 0.5));
+  pango_font_description_set_weight(description, static_cast<PangoWeight>(font.weight));
+  return description;
+}
+
+// GtkTextView breaks only at LF; CRLF and a lone CR are breaks in a Windows edit box too.
+std::string with_lf_breaks(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out += text[i];
+    } else {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+  }
+  return out;
+}
+
+// GTK refuses invalid UTF-8 outright; a bad byte should cost one character, not the whole text.
+std::string valid_utf8(std::string_view text) {
+  g_autofree char* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+  return valid;
+}
+
+bool is_tab(guint keyval) { return keyval == GDK_KEY_Tab || keyval == GDK_KEY_ISO_Left_Tab || keyval == GDK_KEY_KP_Tab; }
+
+}  // namespace
+
+MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
+    : on_click_(std::move(on_click)), report_(std::move(report)) {
+  window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+  g_signal_connect(window_, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                     static_cast<MainWindow*>(self)->window_ = nullptr;
+                   }), this);
+  gtk_window_set_title(window_, std::string(ui::kForm.caption).c_str());
+  gtk_window_set_resizable(window_, ui::kForm.resizable);
+  gtk_window_set_position(window_, GTK_WIN_POS_CENTER);
+  g_signal_connect(window_, "realize", G_CALLBACK(+[](GtkWidget* window, gpointer) {
+                     int functions = GDK_FUNC_MOVE | GDK_FUNC_CLOSE;
+                     if (ui::kForm.min_button) functions |= GDK_FUNC_MINIMIZE;
+                     if (ui::kForm.max_button) functions |= GDK_FUNC_MAXIMIZE;
+                     if (ui::kForm.resizable) functions |= GDK_FUNC_RESIZE;
+                     gdk_window_set_functions(gtk_widget_get_window(window), static_cast<GdkWMFunction>(functions));
+                   }), nullptr);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, gpointer self) -> gboolean {
+                     return static_cast<MainWindow*>(self)->on_key_press(*event);
+                   }), this);
+
+  if (auto icons = load_window_icons()) {
+    GList* list = nullptr;
+    for (auto& icon : *icons) list = g_list_append(list, icon.get());
+    gtk_window_set_icon_list(window_, list);
+    g_list_free(list);
+  } else {
+    report_(describe(icons.failure()));
+  }
+  if (auto hand = load_hand_cursor(gtk_widget_get_display(GTK_WIDGET(window_))))
+    hand_ = std::move(*hand);
+  else
+    report_(describe(hand.failure()));
+
+  // A read-only GtkTextView hides its caret unless this is on; the message view keeps one.
+  g_object_set(gtk_widget_get_settings(GTK_WIDGET(window_)), "gtk-keynav-use-caret", TRUE, nullptr);
+
+  client_ = gtk_fixed_new();
+  gtk_widget_set_size_request(client_, ui::twips_to_pixels(ui::kForm.client_width_twips),
+                              ui::twips_to_pixels(ui::kForm.client_height_twips));
+  gtk_container_add(GTK_CONTAINER(window_), client_);
+
+  items_.reserve(ui::kControls.size());
+  for (const ui::Control& control : ui::kControls) {
+    Item item{&control, nullptr, nullptr};
+    item.widget = build(control);
+    GtkWidget* parent = gtk_widget_get_parent(item.widget);
+    item.placed = parent ? parent : item.widget;
+    items_.push_back(item);
+  }
+  // Later overlays draw on top, and the description lists the panel's views top first.
+  for (Item& item : items_)
+    if (!item.control->container) place(item);
+  for (auto it = items_.rbegin(); it != items_.rend(); ++it)
+    if (it->control->container) place(*it);
+  gtk_widget_show_all(client_);
+}
+
+MainWindow::~MainWindow() {
+  if (window_) gtk_widget_destroy(GTK_WIDGET(window_));
+}
+
+GtkWidget* MainWindow::build(const ui::Control& control) {
+  switch (control.type) {
+    case ui::ControlType::Frame: {
+      GtkWidget* overlay = gtk_overlay_new();
+      GtkWidget* frame = gtk_frame_new(control.text.empty() ? nullptr : std::string(control.text).c_str());
+      gtk_container_add(GTK_CONTAINER(overlay), frame);
+      return frame;
+    }
+    case ui::ControlType::TextBox: return build_text1();
+    case ui::ControlType::ListBox: return build_list1(control);
+    case ui::ControlType::Image: return build_picture(control);
+    case ui::ControlType::Label: return build_caption(control);
+  }
+  assert(false);
+  return nullptr;
+}
+
+GtkWidget* MainWindow::build_text1() {
+  GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_ALWAYS);
+  gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
+  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
+  GtkWidget* view = gtk_text_view_new();
+  GtkTextView* text = GTK_TEXT_VIEW(view);
+  gtk_text_view_set_editable(text, FALSE);
+  gtk_text_view_set_wrap_mode(text, GTK_WRAP_WORD_CHAR);
+  gtk_text_view_set_cursor_visible(text, TRUE);
+  gtk_text_view_set_accepts_tab(text, FALSE);
+  text1_buffer_ = gtk_text_view_get_buffer(text);
+  gtk_container_add(GTK_CONTAINER(scroller), view);
+  gtk_widget_set_can_focus(scroller, FALSE);
+  return view;
+}
+
+GtkWidget* MainWindow::build_list1(const ui::Control& control) {
+  GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+  // EXTERNAL: a long line is cut off, as in a list box, instead of widening the window.
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_EXTERNAL, GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
+  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
+  list1_store_ = gtk_list_store_new(1, G_TYPE_STRING);
+  GtkWidget* view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(list1_store_));
+  g_object_unref(list1_store_);
+  GtkTreeView* tree = GTK_TREE_VIEW(view);
+  gtk_tree_view_set_headers_visible(tree, FALSE);
+  gtk_tree_view_set_enable_search(tree, FALSE);
+  gtk_tree_selection_set_mode(gtk_tree_view_get_selection(tree), GTK_SELECTION_SINGLE);
+  GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
+  // Rows as close as a list box's: the theme's padding would show seven of the ten report lines.
+  gtk_cell_renderer_set_padding(renderer, 2, 0);
+  g_autoptr(GtkCssProvider) css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, "treeview { -GtkTreeView-vertical-separator: 0; -GtkTreeView-expander-size: 0; }", -1, nullptr);
+  gtk_style_context_add_provider(gtk_widget_get_style_context(view), GTK_STYLE_PROVIDER(css),
+                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  if (PangoFontDescription* font = font_description(control.font)) {
+    g_object_set(renderer, "font-desc", font, nullptr);
+    pango_font_description_free(font);
+  }
+  gtk_tree_view_insert_column_with_attributes(tree, -1, nullptr, renderer, "text", 0, nullptr);
+  gtk_container_add(GTK_CONTAINER(scroller), view);
+  gtk_widget_set_can_focus(scroller, FALSE);
+  return view;
+}
+
+GtkWidget* MainWindow::build_picture(const ui::Control& control) {
+  GtkWidget* box = gtk_event_box_new();
+  GtkWidget* image = gtk_image_new();
+  if (auto picture = load_picture(control.picture))
+    gtk_image_set_from_pixbuf(GTK_IMAGE(image), picture->get());
+  else
+    report_(describe(picture.failure()));
+  gtk_container_add(GTK_CONTAINER(box), image);
+  if (!control.tooltip.empty()) gtk_widget_set_tooltip_text(box, std::string(control.tooltip).c_str());
+  gtk_widget_add_events(box, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
+  g_signal_connect(box, "button-press-event", G_CALLBACK(+[](GtkWidget* w, GdkEventButton* event, gpointer self) -> gboolean {
+                     static_cast<MainWindow*>(self)->on_picture_press(w, *event);
+                     return TRUE;
+                   }), this);
+  g_signal_connect(box, "button-release-event", G_CALLBACK(+[](GtkWidget* w, GdkEventButton* event, gpointer self) -> gboolean {
+                     static_cast<MainWindow*>(self)->on_picture_release(w, *event);
+                     return TRUE;
+                   }), this);
+  if (control.hand_cursor)
+    g_signal_connect(box, "realize", G_CALLBACK(+[](GtkWidget* w, gpointer self) {
+                       if (GdkCursor* hand = static_cast<MainWindow*>(self)->hand_.get())
+                         gdk_window_set_cursor(gtk_widget_get_window(w), hand);
+                     }), this);
+  return box;
+}
+
+GtkWidget* MainWindow::build_caption(const ui::Control& control) {
+  // An event box with its own window paints the caption's background: the labels are opaque.
+  GtkWidget* box = gtk_event_box_new();
+  GtkWidget* label = gtk_label_new(std::string(control.text).c_str());
+  gtk_label_set_use_underline(GTK_LABEL(label), FALSE);
+  gtk_label_set_single_line_mode(GTK_LABEL(label), TRUE);
+  const bool centred = control.align == ui::Align::Centre;
+  gtk_label_set_xalign(GTK_LABEL(label), centred ? 0.5f : 0.0f);
+  gtk_label_set_yalign(GTK_LABEL(label), 0.0f);
+  gtk_label_set_justify(GTK_LABEL(label), centred ? GTK_JUSTIFY_CENTER : GTK_JUSTIFY_LEFT);
+  if (PangoFontDescription* font = font_description(control.font)) {
+    PangoAttrList* attributes = pango_attr_list_new();
+    pango_attr_list_insert(attributes, pango_attr_font_desc_new(font));
+    gtk_label_set_attributes(GTK_LABEL(label), attributes);
+    pango_attr_list_unref(attributes);
+    pango_font_description_free(font);
+  }
+  gtk_container_add(GTK_CONTAINER(box), label);
+  return label;
+}
+
+void MainWindow::place(Item& item) {
+  const ui::Control& control = *item.control;
+  ui::Rect at = ui::client_pixels(control);
+  gtk_widget_set_size_request(item.placed, at.width, at.height);
+  if (!control.container) {
+    gtk_fixed_put(GTK_FIXED(client_), item.placed, at.left, at.top);
+    return;
+  }
+  // Inside the panel, positions count from the frame's outer corner, as the overlay's do.
+  const Item* container = find(*control.container);
+  assert(container && container->control->type == ui::ControlType::Frame);
+  ui::Rect origin = ui::client_pixels(*container->control);
+  gtk_widget_set_halign(item.placed, GTK_ALIGN_START);
+  gtk_widget_set_valign(item.placed, GTK_ALIGN_START);
+  gtk_widget_set_margin_start(item.placed, at.left - origin.left);
+  gtk_widget_set_margin_top(item.placed, at.top - origin.top);
+  gtk_overlay_add_overlay(GTK_OVERLAY(container->placed), item.placed);
+}
+
+const MainWindow::Item* MainWindow::find(ui::ControlId id, int index) const {
+  for (const Item& item : items_)
+    if (item.control->id == id && item.control->index == index) return &item;
+  return nullptr;
+}
+
+GtkWidget* MainWindow::widget(ui::ControlId id, int index) const {
+  const Item* item = find(id, index);
+  return item ? item->widget : nullptr;
+}
+
+void MainWindow::show() {
+  gtk_widget_grab_focus(widget(ui::focus_order().front()));
+  gtk_widget_show(GTK_WIDGET(window_));
+}
+
+// Tab moves between the two views only, skipping one that is hidden.
+bool MainWindow::on_key_press(const GdkEventKey& event) {
+  if (!is_tab(event.keyval) || (event.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))) return false;
+  const bool backward = event.keyval == GDK_KEY_ISO_Left_Tab || (event.state & GDK_SHIFT_MASK);
+  std::vector<GtkWidget*> stops;
+  for (ui::ControlId id : ui::focus_order()) stops.push_back(widget(id));
+  if (backward) std::reverse(stops.begin(), stops.end());
+  auto current = std::find(stops.begin(), stops.end(), gtk_window_get_focus(window_));
+  const std::size_t start = current == stops.end() ? stops.size() - 1 : static_cast<std::size_t>(current - stops.begin());
+  for (std::size_t step = 1; step <= stops.size(); ++step) {
+    GtkWidget* next = stops[(start + step) % stops.size()];
+    if (gtk_widget_is_visible(next) && gtk_widget_is_sensitive(next)) {
+      gtk_widget_grab_focus(next);
+      break;
+    }
+  }
+  return true;
+}
+
+void MainWindow::on_picture_press(GtkWidget* picture, const GdkEventButton& event) {
+  if (event.type == GDK_BUTTON_PRESS && event.button == GDK_BUTTON_PRIMARY) pressed_ = picture;
+}
+
+void MainWindow::on_picture_release(GtkWidget* picture, const GdkEventButton& event) {
+  if (event.button != GDK_BUTTON_PRIMARY) return;
+  const bool same = pressed_ == picture;
+  pressed_ = nullptr;
+  // The press grabbed the pointer, so the release comes here even when it happens elsewhere.
+  GtkAllocation box;
+  gtk_widget_get_allocation(picture, &box);
+  const bool inside = event.x >= 0 && event.y >= 0 && event.x < box.width && event.y < box.height;
+  if (!same || !inside) return;
+  for (const Item& item : items_)
+    if (item.widget == picture) on_click_(item.control->id);
+}
+
+Status MainWindow::set_text1_text(std::string_view text) {
+  std::string shown = with_lf_breaks(valid_utf8(text));
+  gtk_text_buffer_set_text(text1_buffer_, shown.data(), static_cast<gint>(shown.size()));
+  GtkTextIter start;
+  gtk_text_buffer_get_start_iter(text1_buffer_, &start);
+  gtk_text_buffer_place_cursor(text1_buffer_, &start);
+  return {};
+}
+
+Status MainWindow::set_text1_visible(bool visible) {
+  gtk_widget_set_visible(find(ui::ControlId::Text1)->placed, visible);
+  return {};
+}
+
+Status MainWindow::clear_list1() {
+  gtk_list_store_clear(list1_store_);
+  return {};
+}
+
+Status MainWindow::add_list1_line(std::string_view line) {
+  std::string shown = valid_utf8(line);
+  gtk_list_store_insert_with_values(list1_store_, nullptr, -1, 0, shown.c_str(), -1);
+  return {};
+}
+
+}  // namespace ostrael::gtk

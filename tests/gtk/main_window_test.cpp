@@ -1,0 +1,372 @@
+// The GTK window built in this process on a private Xvfb, driven with real X input through XTest.
+#include "platform/gtk/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gtk/pictures.h"
+#include "ui/layout.h"
+#include "x_session.h"
+
+namespace ostrael::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using ui::ControlId;
+
+XServer* g_x = nullptr;
+
+class XEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    x_ = std::make_unique<XServer>();
+    g_x = x_.get();
+    // Nothing here reads the accessibility tree; without this GTK would look for a session bus.
+    g_setenv("NO_AT_BRIDGE", "1", TRUE);
+    gdk_set_allowed_backends("x11");
+    ASSERT_TRUE(gdk_display_open(x_->display().c_str()) != nullptr);
+    g_setenv("DISPLAY", x_->display().c_str(), TRUE);
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+  }
+  void TearDown() override {
+    g_x = nullptr;
+    x_.reset();
+  }
+
+ private:
+  std::unique_ptr<XServer> x_;
+};
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new XEnvironment);
+
+GtkWidget* outer(GtkWidget* widget) {
+  GtkWidget* parent = gtk_widget_get_parent(widget);
+  if (GTK_IS_SCROLLED_WINDOW(parent) || GTK_IS_EVENT_BOX(parent) || GTK_IS_OVERLAY(parent)) return parent;
+  return widget;
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = std::make_unique<gtk::MainWindow>([this](ControlId id) { clicks_.push_back(id); },
+                                                [this](std::string_view line) { reports_.emplace_back(line); });
+    window_->show();
+    ASSERT_TRUE(pump_until([this] { return gtk_widget_get_mapped(GTK_WIDGET(window_->window())); }));
+    pump_for(200ms);
+    input_ = std::make_unique<Input>(g_x->display());
+  }
+
+  GtkWidget* w(ControlId id, int index = -1) { return window_->widget(id, index); }
+
+  // The control's rectangle in the window's client area, as laid out.
+  ui::Rect placed(GtkWidget* widget) {
+    GtkWidget* box = outer(widget);
+    int x = 0, y = 0;
+    gtk_widget_translate_coordinates(box, GTK_WIDGET(window_->window()), 0, 0, &x, &y);
+    GtkAllocation a;
+    gtk_widget_get_allocation(box, &a);
+    return {x, y, a.width, a.height};
+  }
+
+  // The centre of the control on the screen.
+  void centre_on_screen(GtkWidget* widget, int& sx, int& sy) {
+    ui::Rect r = placed(widget);
+    int ox = 0, oy = 0;
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window_->window())), &ox, &oy);
+    sx = ox + r.left + r.width / 2;
+    sy = oy + r.top + r.height / 2;
+  }
+
+  void click_on(GtkWidget* widget) {
+    int x, y;
+    centre_on_screen(widget, x, y);
+    input_->click(x, y);
+    pump_for(150ms);
+  }
+
+  std::string text1() {
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(w(ControlId::Text1)));
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    g_autofree char* text = gtk_text_buffer_get_text(buffer, &start, &end, TRUE);
+    return text;
+  }
+
+  std::vector<std::string> list1() {
+    std::vector<std::string> lines;
+    GtkTreeModel* model = gtk_tree_view_get_model(GTK_TREE_VIEW(w(ControlId::List1)));
+    GtkTreeIter it;
+    for (gboolean ok = gtk_tree_model_get_iter_first(model, &it); ok; ok = gtk_tree_model_iter_next(model, &it)) {
+      g_autofree char* line = nullptr;
+      gtk_tree_model_get(model, &it, 0, &line, -1);
+      lines.emplace_back(line);
+    }
+    return lines;
+  }
+
+  GtkWidget* focus() { return gtk_window_get_focus(window_->window()); }
+
+  std::unique_ptr<gtk::MainWindow> window_;
+  std::unique_ptr<Input> input_;
+  std::vector<ControlId> clicks_;
+  std::vector<std::string> reports_;
+};
+
+TEST_F(MainWindowTest, FormMatchesTheDescription) {
+  GtkWindow* window = window_->window();
+  EXPECT_STREQ(gtk_window_get_title(window), std::string(ui::kForm.caption).c_str());
+  EXPECT_FALSE(gtk_window_get_resizable(window));
+  EXPECT_TRUE(reports_.empty()) << reports_.front();
+
+  // The X window itself, as the window system sees it.
+  unsigned long xid = input_->find_window(std::string(ui::kForm.caption));
+  ASSERT_NE(xid, 0u);
+  int x, y, width, height;
+  ASSERT_TRUE(input_->geometry(xid, x, y, width, height));
+  EXPECT_EQ(width, ui::twips_to_pixels(ui::kForm.client_width_twips));
+  EXPECT_EQ(height, ui::twips_to_pixels(ui::kForm.client_height_twips));
+  // Centred on the 1024 x 768 screen.
+  EXPECT_NEAR(x, (1024 - width) / 2, 1);
+  EXPECT_NEAR(y, (768 - height) / 2, 1);
+
+  // One icon per size, every size the icon file has.
+  GList* icons = gtk_window_get_icon_list(window);
+  std::vector<int> sizes;
+  for (GList* l = icons; l; l = l->next) sizes.push_back(gdk_pixbuf_get_width(GDK_PIXBUF(l->data)));
+  g_list_free(icons);
+  EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48}));
+}
+
+TEST_F(MainWindowTest, EveryControlSitsWhereTheDescriptionPutsIt) {
+  for (const ui::Control& control : ui::kControls) {
+    SCOPED_TRACE(std::string(ui::control_name(control.id)) + " " + std::to_string(control.index));
+    ui::Rect want = ui::client_pixels(control);
+    ui::Rect got = placed(w(control.id, control.index));
+    EXPECT_EQ(got.left, want.left);
+    EXPECT_EQ(got.top, want.top);
+    EXPECT_EQ(got.width, want.width);
+    EXPECT_EQ(got.height, want.height);
+  }
+}
+
+TEST_F(MainWindowTest, PicturesShowTheirAssetWithTooltipAndHandCursor) {
+  for (const ui::Control& control : ui::kControls) {
+    SCOPED_TRACE(std::string(ui::control_name(control.id)) + " " + std::to_string(control.index));
+    GtkWidget* widget = outer(w(control.id, control.index));
+    g_autofree char* tooltip = gtk_widget_get_tooltip_text(widget);
+    EXPECT_EQ(std::string(tooltip ? tooltip : ""), control.tooltip);
+    GdkCursor* cursor = gtk_widget_get_has_window(widget) ? gdk_window_get_cursor(gtk_widget_get_window(widget)) : nullptr;
+    EXPECT_EQ(cursor != nullptr, control.hand_cursor);
+    EXPECT_EQ(gtk_widget_get_can_focus(w(control.id, control.index)), control.tab_stop);
+    if (widget != w(control.id, control.index)) {
+      EXPECT_FALSE(gtk_widget_get_can_focus(widget));
+    }
+    if (control.type != ui::ControlType::Image) continue;
+
+    // What the pointer really shows when it rests on the picture.
+    int x, y, width, height, hot_x, hot_y;
+    centre_on_screen(widget, x, y);
+    input_->move(x, y);
+    pump_for(100ms);
+    ASSERT_TRUE(input_->cursor(width, height, hot_x, hot_y));
+    EXPECT_EQ(width, 32);
+    EXPECT_EQ(hot_x, 5);  // the fingertip
+    EXPECT_EQ(hot_y, 0);
+
+    GtkWidget* image = gtk_bin_get_child(GTK_BIN(widget));
+    ASSERT_EQ(gtk_image_get_storage_type(GTK_IMAGE(image)), GTK_IMAGE_PIXBUF);
+    GdkPixbuf* pixbuf = gtk_image_get_pixbuf(GTK_IMAGE(image));
+    EXPECT_EQ(gdk_pixbuf_get_width(pixbuf), client_pixels(control).width);
+    EXPECT_EQ(gdk_pixbuf_get_height(pixbuf), client_pixels(control).height);
+    ASSERT_TRUE(gdk_pixbuf_get_has_alpha(pixbuf));
+    EXPECT_EQ(gdk_pixbuf_get_pixels(pixbuf)[3], 0) << "the corner should be transparent";
+  }
+}
+
+TEST_F(MainWindowTest, CaptionsAreBoldCentredAndFitTheirBoxes) {
+  for (const ui::Control& control : ui::kControls) {
+    if (control.type != ui::ControlType::Label) continue;
+    SCOPED_TRACE(control.text);
+    GtkLabel* label = GTK_LABEL(w(control.id, control.index));
+    EXPECT_EQ(std::string(gtk_label_get_text(label)), control.text);
+    PangoLayout* layout = gtk_label_get_layout(label);
+    PangoRectangle ink, logical;
+    pango_layout_get_pixel_extents(layout, &ink, &logical);
+    ui::Rect box = ui::client_pixels(control);
+    EXPECT_LE(logical.width, box.width);
+    EXPECT_LE(logical.height, box.height);
+    EXPECT_EQ(pango_layout_get_line_count(layout), 1);
+    // The face actually used is bold, whichever of the fallbacks it is.
+    PangoLayoutLine* line = pango_layout_get_line_readonly(layout, 0);
+    auto* run = static_cast<PangoGlyphItem*>(line->runs->data);
+    PangoFontDescription* used = pango_font_describe(run->item->analysis.font);
+    EXPECT_EQ(pango_font_description_get_weight(used), PANGO_WEIGHT_BOLD) << pango_font_description_get_family(used);
+    pango_font_description_free(used);
+    // Centred: the text's middle is the box's middle, within a pixel.
+    int lx = 0, ly = 0;
+    gtk_label_get_layout_offsets(label, &lx, &ly);
+    int label_x = 0, label_y = 0;
+    gtk_widget_translate_coordinates(GTK_WIDGET(label), GTK_WIDGET(window_->window()), 0, 0, &label_x, &label_y);
+    GtkAllocation a;
+    gtk_widget_get_allocation(GTK_WIDGET(label), &a);
+    double text_middle = lx - (a.x - label_x) + logical.x + logical.width / 2.0;
+    EXPECT_NEAR(text_middle - placed(GTK_WIDGET(label)).left, box.width / 2.0, 1.0);
+  }
+}
+
+TEST_F(MainWindowTest, LineBreaksOfEveryKindShowAsBreaks) {
+  const struct {
+    const char* in;
+    const char* shown;
+  } cases[] = {
+      {"one\r\ntwo", "one\ntwo"}, {"one\ntwo", "one\ntwo"},   {"one\rtwo", "one\ntwo"},
+      {"a\r\r\nb", "a\n\nb"},     {"end\r", "end\n"},         {"\xff ok", "\xef\xbf\xbd ok"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(window_->set_text1_text(c.in));
+    EXPECT_EQ(text1(), c.shown) << c.in;
+  }
+}
+
+TEST_F(MainWindowTest, Text1WrapsAndScrollsVerticallyOnly) {
+  GtkWidget* view = w(ControlId::Text1);
+  EXPECT_FALSE(gtk_text_view_get_editable(GTK_TEXT_VIEW(view)));
+  std::string long_text(3000, 'W');  // one word wider than the view
+  for (int i = 0; i < 60; ++i) long_text += "\nline " + std::to_string(i);
+  ASSERT_TRUE(window_->set_text1_text(long_text));
+  pump_for(300ms);
+
+  GtkScrolledWindow* scroller = GTK_SCROLLED_WINDOW(outer(view));
+  EXPECT_FALSE(gtk_widget_get_mapped(gtk_scrolled_window_get_hscrollbar(scroller)));
+  EXPECT_TRUE(gtk_widget_get_mapped(gtk_scrolled_window_get_vscrollbar(scroller)));
+  GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(scroller);
+  EXPECT_GT(gtk_adjustment_get_upper(v), gtk_adjustment_get_page_size(v));
+  GtkAdjustment* h = gtk_scrolled_window_get_hadjustment(scroller);
+  EXPECT_LE(gtk_adjustment_get_upper(h), gtk_adjustment_get_page_size(h));
+  // The window kept its size.
+  int width, height;
+  gtk_window_get_size(window_->window(), &width, &height);
+  EXPECT_EQ(width, ui::twips_to_pixels(ui::kForm.client_width_twips));
+
+  // Typing changes nothing.
+  ASSERT_TRUE(window_->set_text1_text("keep"));
+  click_on(view);
+  input_->key("x");
+  input_->key("BackSpace");
+  input_->key("Delete");
+  pump_for(150ms);
+  EXPECT_EQ(text1(), "keep");
+}
+
+TEST_F(MainWindowTest, List1KeepsLinesInOrderOneColumnNoHeader) {
+  GtkTreeView* tree = GTK_TREE_VIEW(w(ControlId::List1));
+  EXPECT_FALSE(gtk_tree_view_get_headers_visible(tree));
+  EXPECT_EQ(gtk_tree_view_get_n_columns(tree), 1u);
+  EXPECT_EQ(gtk_tree_selection_get_mode(gtk_tree_view_get_selection(tree)), GTK_SELECTION_SINGLE);
+  for (const char* line : {"b", "a", "c\xfe"}) ASSERT_TRUE(window_->add_list1_line(line));
+  EXPECT_EQ(list1(), (std::vector<std::string>{"b", "a", "c\xef\xbf\xbd"}));
+  ASSERT_TRUE(window_->clear_list1());
+  EXPECT_TRUE(list1().empty());
+}
+
+TEST_F(MainWindowTest, Text1LiesOverList1AndItsVisibilityDecides) {
+  ASSERT_TRUE(window_->add_list1_line("kept"));
+  // A click in the middle of the panel lands on the view on top.
+  click_on(w(ControlId::Text1));
+  EXPECT_EQ(focus(), w(ControlId::Text1));
+
+  ASSERT_TRUE(window_->set_text1_visible(false));
+  pump_for(150ms);
+  click_on(w(ControlId::List1));
+  EXPECT_EQ(focus(), w(ControlId::List1));
+  // The top line is where the click went, so it is selected.
+  int x, y;
+  centre_on_screen(w(ControlId::List1), x, y);
+  input_->click(x, y - placed(w(ControlId::List1)).height / 2 + 8);
+  pump_for(150ms);
+  EXPECT_EQ(gtk_tree_selection_count_selected_rows(gtk_tree_view_get_selection(GTK_TREE_VIEW(w(ControlId::List1)))), 1);
+
+  ASSERT_TRUE(window_->set_text1_visible(true));
+  pump_for(150ms);
+  EXPECT_TRUE(gtk_widget_is_visible(w(ControlId::Text1)));
+  EXPECT_EQ(list1(), std::vector<std::string>{"kept"});
+  EXPECT_TRUE(clicks_.empty());
+}
+
+TEST_F(MainWindowTest, TabMovesOnlyBetweenTheTwoViews) {
+  ASSERT_EQ(focus(), w(ControlId::Text1)) << "the focus starts in the message view";
+  int x, y;
+  centre_on_screen(w(ControlId::Text1), x, y);
+  input_->move(x, y);  // with no window manager, keys go where the pointer is
+  const ControlId want[] = {ControlId::List1, ControlId::Text1, ControlId::List1, ControlId::Text1};
+  for (ControlId id : want) {
+    input_->key("Tab");
+    pump_for(100ms);
+    EXPECT_EQ(focus(), w(id)) << ui::control_name(id);
+  }
+  input_->key("Tab", /*shift=*/true);
+  pump_for(100ms);
+  EXPECT_EQ(focus(), w(ControlId::List1));
+
+  // With the message view hidden, Tab stays on the list.
+  ASSERT_TRUE(window_->set_text1_visible(false));
+  pump_for(100ms);
+  input_->key("Tab");
+  pump_for(100ms);
+  EXPECT_EQ(focus(), w(ControlId::List1));
+  // No key works a picture.
+  for (const char* key : {"Return", "space", "Escape"}) input_->key(key);
+  pump_for(100ms);
+  EXPECT_TRUE(clicks_.empty());
+}
+
+TEST_F(MainWindowTest, AClickIsALeftPressAndReleaseOverTheSamePicture) {
+  GtkWidget* image3 = w(ControlId::Image3);
+  click_on(image3);
+  EXPECT_EQ(clicks_, std::vector<ControlId>{ControlId::Image3});
+  clicks_.clear();
+
+  int x, y, x2, y2;
+  centre_on_screen(image3, x, y);
+  centre_on_screen(w(ControlId::Image2), x2, y2);
+  // Pressed here, released elsewhere: the user changed their mind.
+  input_->move(x, y);
+  input_->button(1, true);
+  input_->move(x2, y2);
+  input_->button(1, false);
+  // Pressed outside, released over a picture.
+  input_->move(x - 80, y - 80);
+  input_->button(1, true);
+  input_->move(x, y);
+  input_->button(1, false);
+  // Other buttons.
+  input_->click(x, y, 3);
+  input_->click(x, y, 2);
+  // The captions and the panel have no handler.
+  for (const ui::Control& control : ui::kControls)
+    if (control.type == ui::ControlType::Label || control.type == ui::ControlType::Frame)
+      click_on(w(control.id, control.index));
+  pump_for(150ms);
+  EXPECT_TRUE(clicks_.empty());
+
+  for (ControlId id : {ControlId::Image1, ControlId::Image2, ControlId::Image4, ControlId::Image4}) click_on(w(id));
+  EXPECT_EQ(clicks_, (std::vector<ControlId>{ControlId::Image1, ControlId::Image2, ControlId::Image4, ControlId::Image4}));
+}
+
+TEST(Pictures, CursorHotSpotComesFromTheFileHeader) {
+  const std::uint8_t cursor[22] = {0, 0, 2, 0, 1, 0, 32, 32, 0, 0, 5, 0, 9, 0, 48, 1, 0, 0, 22, 0, 0, 0};
+  auto hot = gtk::cursor_hot_spot(cursor);
+  ASSERT_TRUE(hot);
+  EXPECT_EQ(hot->x, 5);
+  EXPECT_EQ(hot->y, 9);
+  std::uint8_t icon[22];
+  std::copy(std::begin(cursor), std::end(cursor), icon);
+  icon[2] = 1;
+  EXPECT_FALSE(gtk::cursor_hot_spot(icon));
+  EXPECT_FALSE(gtk::cursor_hot_spot(std::span(cursor, 10)));
+}
+
+}  // namespace
+}  // namespace ostrael::testing

@@ -1,0 +1,521 @@
+// The real `ostrael`, copied into a pen folder and started on a private Xvfb and session bus,
+// clicked with real X input and read back through the accessibility bus (AT-SPI).
+#include <atspi/atspi.h>
+#include <elf.h>
+#include <gio/gio.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/layout.h"
+#include "x_session.h"
+
+namespace ostrael::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+const std::string kCaption(ui::kForm.caption);
+
+XServer* g_x = nullptr;
+SessionBus* g_bus = nullptr;
+std::string g_runtime_env;
+
+class SessionEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    // The accessibility bus keeps its socket in the runtime directory, one name per user;
+    // tests running side by side would take over each other's bus without one of their own.
+    g_autofree char* runtime = g_dir_make_tmp("ostrael-runtime-XXXXXX", nullptr);
+    ASSERT_TRUE(runtime);
+    runtime_ = runtime;
+    g_runtime_env = "XDG_RUNTIME_DIR=" + runtime_;
+    x_ = std::make_unique<XServer>();
+    bus_ = std::make_unique<SessionBus>(std::vector<std::string>{x_->env(), g_runtime_env});
+    g_setenv("XDG_RUNTIME_DIR", runtime_.c_str(), TRUE);
+    g_x = x_.get();
+    g_bus = bus_.get();
+    // Only this test process reads these: it is the one looking at the program from outside.
+    g_setenv("DISPLAY", x_->display().c_str(), TRUE);
+    g_setenv("DBUS_SESSION_BUS_ADDRESS", bus_->address().c_str(), TRUE);
+    ASSERT_TRUE(wait_for_accessibility_bus());
+    ASSERT_EQ(atspi_init(), 0);
+  }
+  void TearDown() override {
+    atspi_exit();
+    g_bus = nullptr;
+    g_x = nullptr;
+    x_.reset();
+    bus_.reset();
+    std::error_code ignored;
+    if (!runtime_.empty()) std::filesystem::remove_all(runtime_, ignored);
+  }
+
+  // The accessibility bus starts on first demand; on a busy machine it can take a while to
+  // accept connections, and libatspi gives up at the first refusal.
+  static bool wait_for_accessibility_bus() {
+    g_autoptr(GDBusConnection) session = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (!session) return false;
+    g_dbus_connection_set_exit_on_close(session, FALSE);
+    return pump_until([&] {
+      g_autoptr(GVariant) reply = g_dbus_connection_call_sync(session, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                                                              "GetAddress", nullptr, G_VARIANT_TYPE("(s)"),
+                                                              G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+      if (!reply) return false;
+      const char* address = nullptr;
+      g_variant_get(reply, "(&s)", &address);
+      g_autoptr(GDBusConnection) a11y = g_dbus_connection_new_for_address_sync(
+          address, static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                     G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+          nullptr, nullptr, nullptr);
+      if (a11y) g_dbus_connection_close_sync(a11y, nullptr, nullptr);
+      return a11y != nullptr;
+    }, 20s);
+  }
+
+ private:
+  std::unique_ptr<XServer> x_;
+  std::unique_ptr<SessionBus> bus_;
+  std::string runtime_;
+};
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new SessionEnvironment);
+
+// ---------------------------------------------------------------- AT-SPI
+
+struct Unref {
+  void operator()(gpointer p) const { g_object_unref(p); }
+};
+using Accessible = std::unique_ptr<AtspiAccessible, Unref>;
+
+std::string name_of(AtspiAccessible* a) {
+  g_autofree char* name = atspi_accessible_get_name(a, nullptr);
+  return name ? name : "";
+}
+std::string description_of(AtspiAccessible* a) {
+  g_autofree char* text = atspi_accessible_get_description(a, nullptr);
+  return text ? text : "";
+}
+
+void collect(AtspiAccessible* a, std::vector<Accessible>& out) {
+  int n = atspi_accessible_get_child_count(a, nullptr);
+  for (int i = 0; i < n; ++i) {
+    AtspiAccessible* child = atspi_accessible_get_child_at_index(a, i, nullptr);
+    if (!child) continue;
+    collect(child, out);
+    out.emplace_back(child);
+  }
+}
+
+bool showing(AtspiAccessible* a) {
+  AtspiStateSet* states = atspi_accessible_get_state_set(a);
+  bool result = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+  g_object_unref(states);
+  return result;
+}
+
+ui::Rect extents(AtspiAccessible* a, AtspiCoordType type) {
+  AtspiComponent* component = atspi_accessible_get_component_iface(a);
+  AtspiRect* r = component ? atspi_component_get_extents(component, type, nullptr) : nullptr;
+  ui::Rect rect{-1, -1, -1, -1};
+  if (r) rect = {r->x, r->y, r->width, r->height};
+  g_free(r);
+  if (component) g_object_unref(component);
+  return rect;
+}
+
+// ---------------------------------------------------------------- the program
+
+class Program {
+ public:
+  // Copies the program into `pen`, next to nothing but what the test put there.
+  Program(const fs::path& pen, std::vector<std::string> env = {}) : pen_(pen) {
+    fs::copy_file(OSTRAEL_PROGRAM, pen / "ostrael", fs::copy_options::overwrite_existing);
+    env.push_back(g_x->env());
+    env.push_back(g_bus->env());
+    env.push_back(g_runtime_env);
+    // Started from elsewhere: the program must find its folder by itself.
+    process_ = Child::start({(pen / "ostrael").string()}, env);
+  }
+
+  // Waits for the window on the accessibility bus; false if it never came.
+  bool wait_for_window() {
+    if (pump_until([this] { return find_window(); }, 20s)) return true;
+    ADD_FAILURE() << "no window; the program is " << (process_.running() ? "running" : "gone") << ", the X server "
+                  << (g_x->running() ? "running" : "gone");
+    return false;
+  }
+
+  int wait_for_exit(std::chrono::milliseconds timeout) { return process_.wait_for_exit(timeout); }
+  bool running() { return process_.running(); }
+
+  // Everything in the window, read afresh.
+  std::vector<Accessible> all() {
+    std::vector<Accessible> out;
+    atspi_accessible_clear_cache(frame_.get());
+    collect(frame_.get(), out);
+    return out;
+  }
+
+  Accessible find(AtspiRole role) {
+    for (auto& a : all())
+      if (atspi_accessible_get_role(a.get(), nullptr) == role) return std::move(a);
+    return nullptr;
+  }
+
+  Accessible picture(std::string_view tooltip) {
+    for (auto& a : all())
+      if (description_of(a.get()) == tooltip && atspi_accessible_get_role(a.get(), nullptr) != ATSPI_ROLE_IMAGE)
+        return std::move(a);
+    return nullptr;
+  }
+
+  Accessible text1() { return find(ATSPI_ROLE_TEXT); }
+  Accessible list1() {
+    Accessible table = find(ATSPI_ROLE_TABLE);
+    return table ? std::move(table) : find(ATSPI_ROLE_TREE_TABLE);
+  }
+
+  std::string text1_text() {
+    Accessible text1 = this->text1();
+    AtspiText* text = text1 ? atspi_accessible_get_text_iface(text1.get()) : nullptr;
+    if (!text) return "<no text>";
+    int count = atspi_text_get_character_count(text, nullptr);
+    g_autofree char* value = atspi_text_get_text(text, 0, count, nullptr);
+    g_object_unref(text);
+    return value ? value : "";
+  }
+
+  bool text1_showing() {
+    Accessible text1 = this->text1();
+    return text1 && showing(text1.get());
+  }
+
+  std::vector<std::string> list1_lines() {
+    std::vector<std::string> lines;
+    Accessible list = list1();
+    AtspiTable* table = list ? atspi_accessible_get_table_iface(list.get()) : nullptr;
+    if (!table) return {"<no list>"};
+    int rows = atspi_table_get_n_rows(table, nullptr);
+    for (int row = 0; row < rows; ++row) {
+      AtspiAccessible* cell = atspi_table_get_accessible_at(table, row, 0, nullptr);
+      lines.push_back(cell ? name_of(cell) : "<no cell>");
+      if (cell) g_object_unref(cell);
+    }
+    g_object_unref(table);
+    return lines;
+  }
+
+  void click(std::string_view tooltip) {
+    Accessible target = picture(tooltip);
+    ASSERT_TRUE(target) << tooltip;
+    ui::Rect r = extents(target.get(), ATSPI_COORD_TYPE_SCREEN);
+    Input(g_x->display()).click(r.left + r.width / 2, r.top + r.height / 2);
+    pump_for(300ms);
+  }
+
+  void screenshot(const std::string& name) {
+    Input input(g_x->display());
+    unsigned long window = input.find_window(kCaption);
+    int x, y, width, height;
+    ASSERT_TRUE(window && input.geometry(window, x, y, width, height));
+    fs::create_directories(OSTRAEL_ARTIFACTS_DIR);
+    EXPECT_TRUE(input.save_png(std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name, x, y, width, height));
+  }
+
+  AtspiAccessible* frame() { return frame_.get(); }
+
+ private:
+  bool find_window() {
+    AtspiAccessible* desktop = atspi_get_desktop(0);
+    int apps = atspi_accessible_get_child_count(desktop, nullptr);
+    for (int i = 0; i < apps && !frame_; ++i) {
+      Accessible app(atspi_accessible_get_child_at_index(desktop, i, nullptr));
+      if (!app || atspi_accessible_get_process_id(app.get(), nullptr) != static_cast<guint>(process_.pid())) continue;
+      int windows = atspi_accessible_get_child_count(app.get(), nullptr);
+      for (int j = 0; j < windows && !frame_; ++j) {
+        Accessible window(atspi_accessible_get_child_at_index(app.get(), j, nullptr));
+        if (window && name_of(window.get()) == kCaption && showing(window.get())) frame_ = std::move(window);
+      }
+    }
+    g_object_unref(desktop);
+    return frame_ != nullptr;
+  }
+
+  fs::path pen_;
+  Child process_;
+  Accessible frame_;
+};
+
+// A fresh folder per test, removed afterwards.
+class PenTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_autofree char* root = g_dir_make_tmp("ostrael-pen-XXXXXX", nullptr);
+    ASSERT_TRUE(root);
+    root_ = root;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  fs::path pen(const std::string& name = "pen") {
+    fs::path dir = root_ / name;
+    fs::create_directories(dir);
+    return dir;
+  }
+  static void write(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+  }
+  fs::path root_;
+};
+
+// ---------------------------------------------------------------- tests
+
+TEST(ProgramFile, IsNotPositionIndependent) {
+  // File managers refuse to start a PIE by double click; ET_EXEC is what they accept.
+  std::ifstream in(OSTRAEL_PROGRAM, std::ios::binary);
+  Elf64_Ehdr header{};
+  in.read(reinterpret_cast<char*>(&header), sizeof header);
+  ASSERT_TRUE(in);
+  EXPECT_EQ(header.e_type, ET_EXEC);
+}
+
+TEST_F(PenTest, MessageThenReportThenMessageAgainThenClose) {
+  fs::path dir = pen();
+  write(dir / "message.txt", "This pen belongs to Ana.\r\nIf found, please call 555-0100.\rThank you!\n");
+  Program program(dir);
+  ASSERT_TRUE(program.wait_for_window());
+
+  EXPECT_EQ(program.text1_text(), "This pen belongs to Ana.\nIf found, please call 555-0100.\nThank you!\n");
+  EXPECT_TRUE(program.text1_showing());
+  EXPECT_TRUE(program.list1_lines().empty());
+  program.screenshot("message.png");
+
+  program.click("Pen Info");
+  std::vector<std::string> report = program.list1_lines();
+  ASSERT_EQ(report.size(), 10u);
+  EXPECT_EQ(report.front(), "[Pen Information]");
+  EXPECT_FALSE(program.text1_showing());
+  program.screenshot("report.png");
+
+  program.click("Owner Message");
+  EXPECT_TRUE(program.text1_showing());
+  EXPECT_EQ(program.list1_lines(), report);
+  EXPECT_EQ(program.text1_text(), "This pen belongs to Ana.\nIf found, please call 555-0100.\nThank you!\n");
+
+  program.click("Close");
+  EXPECT_EQ(program.wait_for_exit(5s), 0);
+}
+
+TEST_F(PenTest, WindowIsLaidOutAsDescribed) {
+  fs::path dir = pen();
+  Program program(dir);
+  ASSERT_TRUE(program.wait_for_window());
+  ui::Rect frame = extents(program.frame(), ATSPI_COORD_TYPE_SCREEN);
+  EXPECT_EQ(frame.width, ui::twips_to_pixels(ui::kForm.client_width_twips));
+  EXPECT_EQ(frame.height, ui::twips_to_pixels(ui::kForm.client_height_twips));
+
+  auto expect_at = [&](AtspiAccessible* a, const ui::Control& control) {
+    ASSERT_TRUE(a) << ui::control_name(control.id) << " " << control.index;
+    ui::Rect got = extents(a, ATSPI_COORD_TYPE_SCREEN), want = ui::client_pixels(control);
+    EXPECT_EQ(got.left - frame.left, want.left) << ui::control_name(control.id) << " " << control.index;
+    EXPECT_EQ(got.top - frame.top, want.top) << ui::control_name(control.id) << " " << control.index;
+    EXPECT_EQ(got.width, want.width) << ui::control_name(control.id) << " " << control.index;
+    EXPECT_EQ(got.height, want.height) << ui::control_name(control.id) << " " << control.index;
+  };
+  for (const ui::Control& control : ui::kControls) {
+    switch (control.type) {
+      case ui::ControlType::Image: expect_at(program.picture(control.tooltip).get(), control); break;
+      case ui::ControlType::Label:
+        for (auto& a : program.all())
+          if (atspi_accessible_get_role(a.get(), nullptr) == ATSPI_ROLE_LABEL && name_of(a.get()) == control.text) {
+            // The label's box is the opaque event box around it.
+            Accessible box(atspi_accessible_get_parent(a.get(), nullptr));
+            expect_at(box.get(), control);
+            EXPECT_TRUE(description_of(a.get()).empty()) << "a caption has no tooltip";
+          }
+        break;
+      case ui::ControlType::TextBox: {
+        Accessible view = program.text1();
+        Accessible scroller(view ? atspi_accessible_get_parent(view.get(), nullptr) : nullptr);
+        expect_at(scroller.get(), control);
+        break;
+      }
+      case ui::ControlType::ListBox: {
+        Accessible view = program.list1();
+        Accessible scroller(view ? atspi_accessible_get_parent(view.get(), nullptr) : nullptr);
+        expect_at(scroller.get(), control);
+        break;
+      }
+      case ui::ControlType::Frame: break;  // the window's client area is checked above
+    }
+  }
+  program.click("Close");
+  EXPECT_EQ(program.wait_for_exit(5s), 0);
+}
+
+// A file manager on the private session bus that remembers what it was asked to show.
+class FakeFileManager {
+ public:
+  FakeFileManager() {
+    static const char kXml[] =
+        "<node><interface name='org.freedesktop.FileManager1'>"
+        "<method name='ShowFolders'><arg type='as' direction='in'/><arg type='s' direction='in'/></method>"
+        "</interface></node>";
+    g_autoptr(GError) error = nullptr;
+    bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    EXPECT_TRUE(bus_) << (error ? error->message : "");
+    if (!bus_) return;
+    g_dbus_connection_set_exit_on_close(bus_, FALSE);
+    info_ = g_dbus_node_info_new_for_xml(kXml, &error);
+    static const GDBusInterfaceVTable vtable = {
+        [](GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters,
+           GDBusMethodInvocation* invocation, gpointer self) {
+          g_autofree const char** asked = nullptr;
+          const char* startup = nullptr;
+          g_variant_get(parameters, "(^a&s&s)", &asked, &startup);
+          for (const char** u = asked; u && *u; ++u) static_cast<FakeFileManager*>(self)->uris.emplace_back(*u);
+          g_dbus_method_invocation_return_value(invocation, nullptr);
+        },
+        nullptr, nullptr, {}};
+    registration_ = g_dbus_connection_register_object(bus_, "/org/freedesktop/FileManager1", info_->interfaces[0],
+                                                      &vtable, this, nullptr, &error);
+    EXPECT_NE(registration_, 0u) << (error ? error->message : "");
+    owner_ = g_bus_own_name_on_connection(bus_, "org.freedesktop.FileManager1", G_BUS_NAME_OWNER_FLAGS_NONE,
+                                          [](GDBusConnection*, const char*, gpointer self) { static_cast<FakeFileManager*>(self)->owned = true; },
+                                          nullptr, this, nullptr);
+    pump_until([this] { return owned; });
+  }
+  ~FakeFileManager() {
+    if (owner_) g_bus_unown_name(owner_);
+    if (registration_) g_dbus_connection_unregister_object(bus_, registration_);
+    if (info_) g_dbus_node_info_unref(info_);
+    if (bus_) g_object_unref(bus_);
+  }
+  std::vector<std::string> uris;
+  bool owned = false;
+
+ private:
+  GDBusConnection* bus_ = nullptr;
+  GDBusNodeInfo* info_ = nullptr;
+  guint registration_ = 0;
+  guint owner_ = 0;
+};
+
+std::string uri_of(const fs::path& dir) {
+  g_autofree char* uri = g_filename_to_uri(dir.c_str(), nullptr, nullptr);
+  return uri ? uri : "";
+}
+
+// A folder whose name is shell code must reach the desktop as that name and do nothing else.
+const char kHostileName[] = "$(touch x); rm -rf y `touch z` 'q\" \xc3\xbc";
+
+TEST_F(PenTest, OpenPenAsksTheFileManagerWithTheFolderUriOnly) {
+  FakeFileManager file_manager;
+  ASSERT_TRUE(file_manager.owned);
+  fs::path dir = pen(kHostileName);
+  write(root_ / "y", "still here");
+  write(dir / "y", "still here");
+  Program program(dir);
+  ASSERT_TRUE(program.wait_for_window());
+
+  program.click("Open Pen");
+  program.click("Open Pen");
+  ASSERT_TRUE(pump_until([&] { return file_manager.uris.size() >= 2; }, 5s));
+  EXPECT_EQ(file_manager.uris, (std::vector<std::string>{uri_of(dir), uri_of(dir)}));
+  EXPECT_TRUE(program.running()) << "the window stays open";
+  for (const fs::path& place : {root_, dir, fs::current_path()}) {
+    EXPECT_FALSE(fs::exists(place / "x")) << place;
+    EXPECT_FALSE(fs::exists(place / "z")) << place;
+  }
+  EXPECT_TRUE(fs::exists(root_ / "y"));
+  EXPECT_TRUE(fs::exists(dir / "y"));
+}
+
+TEST_F(PenTest, OpenPenFallsBackToTheDefaultFolderHandler) {
+  // No file manager on the bus: GIO's default handler for folders, here a recorder.
+  fs::path xdg = root_ / "xdg";
+  fs::create_directories(xdg / "applications");
+  fs::path record = root_ / "opened.txt";
+  write(xdg / "applications" / "recorder.desktop",
+        "[Desktop Entry]\nType=Application\nName=Recorder\nMimeType=inode/directory;\n"
+        "Exec=\"" OSTRAEL_URI_RECORDER "\" \"" + record.string() + "\" %u\n");
+  write(xdg / "mimeapps.list", "[Default Applications]\ninode/directory=recorder.desktop\n");
+  fs::path dir = pen(kHostileName);
+  Program program(dir, {"XDG_DATA_HOME=" + xdg.string(), "XDG_DATA_DIRS=" + xdg.string(),
+                        "XDG_CONFIG_HOME=" + xdg.string(), "XDG_CONFIG_DIRS=" + xdg.string()});
+  ASSERT_TRUE(program.wait_for_window());
+
+  program.click("Open Pen");
+  ASSERT_TRUE(pump_until([&] { return fs::exists(record) && fs::file_size(record) > 0; }, 10s));
+  std::ifstream in(record);
+  std::string line;
+  std::getline(in, line);
+  // GIO hands a local folder over as its path or its URI, but always as one argument.
+  EXPECT_TRUE(line == uri_of(dir) || line == dir.string()) << line;
+  EXPECT_TRUE(program.running());
+  EXPECT_FALSE(fs::exists(root_ / "x"));
+  EXPECT_FALSE(fs::exists(dir / "x"));
+}
+
+// ---------------------------------------------------------------- bad input
+
+struct BadInput {
+  const char* name;
+  const char* folder;
+  void (*make)(const fs::path& message);
+  // What Text1 shows; nullptr: checked by `check` instead.
+  const char* shown;
+  bool (*check)(const std::string& text);
+};
+
+void write_bytes(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+
+const BadInput kBadInputs[] = {
+    {"Fifo", "pen", [](const fs::path& m) { ASSERT_EQ(mkfifo(m.c_str(), 0600), 0); }, "", nullptr},
+    {"Directory", "pen", [](const fs::path& m) { fs::create_directory(m); }, "", nullptr},
+    {"SymlinkToDevZero", "pen", [](const fs::path& m) { fs::create_symlink("/dev/zero", m); }, "", nullptr},
+    {"FiveMebibytes", "pen", [](const fs::path& m) { write_bytes(m, std::string(5 << 20, 'a')); }, nullptr,
+     [](const std::string& t) { return !t.empty() && t.size() <= (1u << 20) && t.find_first_not_of('a') == std::string::npos; }},
+    {"InvalidUtf8", "pen", [](const fs::path& m) { write_bytes(m, "ok \xff\xfe\xc3 end"); }, nullptr,
+     [](const std::string& t) { return t.starts_with("ok ") && t.ends_with(" end") && t.size() > 7 && g_utf8_validate(t.data(), static_cast<gssize>(t.size()), nullptr); }},
+    {"Utf16WithMark", "pen", [](const fs::path& m) { write_bytes(m, std::string("\xff\xfeH\0i\0 \0\xfc\0", 10)); }, "Hi \xc3\xbc", nullptr},
+    {"FolderWithSpaces", "my pen drive", [](const fs::path& m) { write_bytes(m, "hello"); }, "hello", nullptr},
+    {"FolderNonAscii", "Stift \xc3\xbc\xc3\x9f \xe6\x97\xa5", [](const fs::path& m) { write_bytes(m, "hello"); }, "hello", nullptr},
+    {"FolderShellMetacharacters", kHostileName, [](const fs::path& m) { write_bytes(m, "hello"); }, "hello", nullptr},
+};
+
+class BadInputTest : public PenTest, public ::testing::WithParamInterface<BadInput> {};
+
+TEST_P(BadInputTest, WindowOpensAndEveryButtonStillWorks) {
+  const BadInput& input = GetParam();
+  fs::path dir = pen(input.folder);
+  input.make(dir / "message.txt");
+  Program program(dir);
+  ASSERT_TRUE(program.wait_for_window()) << "the window never came";
+  std::string text = program.text1_text();
+  if (input.shown)
+    EXPECT_EQ(text, input.shown);
+  else
+    EXPECT_TRUE(input.check(text)) << text.substr(0, 80);
+
+  program.click("Pen Info");
+  EXPECT_EQ(program.list1_lines().size(), 10u);
+  program.click("Owner Message");
+  EXPECT_TRUE(program.text1_showing());
+  program.click("Close");
+  EXPECT_EQ(program.wait_for_exit(5s), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(, BadInputTest, ::testing::ValuesIn(kBadInputs),
+                         [](const auto& test) { return std::string(test.param.name); });
+
+}  // namespace
+}  // namespace ostrael::testing
