@@ -8,7 +8,7 @@ packages=(
   cmake g++ pkg-config g++-mingw-w64-i686-posix libgtest-dev googletest libbenchmark-dev
   libgtk-3-dev libudev-dev libblkid-dev
   # running and looking at the windows
-  wine wine32:i386 xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core
+  wine wine32:i386 xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core at-spi2-core
   # drives made at test time
   dosfstools exfatprogs ntfs-3g e2fsprogs mtools fuse3 libfuse3-dev util-linux
   # number formats of other languages
