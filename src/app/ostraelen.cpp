@@ -16,6 +16,20 @@ constexpr std::array kBindings{
 };
 }  // namespace
 
+EventSource event_source(ui::ControlId control) {
+  switch (control) {
+    case ui::ControlId::Frame1: return EventSource::Frame1;
+    case ui::ControlId::Text1: return EventSource::Text1;
+    case ui::ControlId::List1: return EventSource::List1;
+    case ui::ControlId::Image1: return EventSource::Image1;
+    case ui::ControlId::Image2: return EventSource::Image2;
+    case ui::ControlId::Image3: return EventSource::Image3;
+    case ui::ControlId::Image4: return EventSource::Image4;
+    case ui::ControlId::Label1: return EventSource::Label1;
+  }
+  return EventSource::Label1;
+}
+
 std::span<const ostraelen::Binding> ostraelen::bindings() { return kBindings; }
 
 void ostraelen::dispatch(EventSource source, Event event) {

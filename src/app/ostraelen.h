@@ -5,11 +5,15 @@
 #include <string_view>
 
 #include "platform/platform.h"
+#include "ui/layout.h"
 
 namespace ostrael {
 
 enum class EventSource { Form, Image1, Image2, Image3, Image4, Label1, Frame1, Text1, List1 };
 enum class Event { Load, Click };
+
+// The event source that a control of the window description raises its events as.
+EventSource event_source(ui::ControlId control);
 
 // Resume-next procedures pass over every failing statement and always return normally.
 // Unguarded ones end at the first failing statement and hand the failure to the dispatcher.

@@ -640,6 +640,29 @@ TEST_F(EndToEnd, BadMessageFilesGiveSoundBehaviour) {
   }
 }
 
+// A pen made by tools/make-pen.sh (laid out by the driver): the template message shows as it
+// stands in the file, without its byte-order mark and with every line break.
+TEST_F(EndToEnd, APenMadeForAnOwnerShowsTheTemplateMessage) {
+  std::wstring folder = drive() + L"\\made";
+  win32::UniqueFile file(CreateFileW((folder + L"\\message.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(file) << "the driver did not lay out the pen";
+  std::string bytes(4096, '\0');
+  DWORD read = 0;
+  ASSERT_TRUE(ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr));
+  bytes.resize(read);
+  ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+
+  Debuggee run(folder + L"\\Ostrael.exe");
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd);
+  std::wstring text = w.text(w.control(ui::ControlId::Text1));
+  EXPECT_EQ(text, win32::to_utf16(bytes.substr(3)));
+  EXPECT_EQ(text.rfind(L"If you found this drive\u2026\r\n", 0), 0u);
+  PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(run.exited(5s));
+}
+
 // A FIFO named message.txt (prepared by the driver on the Unix side) must not hang the start.
 TEST_F(EndToEnd, AFifoAsMessageDoesNotHangTheStart) {
   Debuggee run(prepare(L"fifo"));

@@ -41,6 +41,12 @@ printf 'OWNERPEN\n' >"$pen/.windows-label"
 printf '8a4c1e3d\n' >"$pen/.windows-serial"
 cp "$exe" "$pen/Ostrael.exe"
 mkfifo "$pen/fifo/message.txt"
+# A pen laid out the way an owner makes one; only the Windows program matters here.
+programs="$work/programs"
+mkdir -p "$programs" "$pen/made"
+cp "$exe" "$programs/Ostrael.exe"
+printf 'not run here' >"$programs/ostrael"
+"$(dirname "$0")/../../tools/make-pen.sh" --programs "$programs" "$pen/made" >/dev/null
 ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
 
 rm -f "$artifacts"/*.bmp

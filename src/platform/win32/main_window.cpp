@@ -277,16 +277,7 @@ void MainWindow::show() {
 
 void MainWindow::on_click(std::size_t index) {
   if (!form_) return;
-  using ostrael::EventSource;
-  EventSource source;
-  switch (ui::kControls[index].id) {
-    case ui::ControlId::Image1: source = EventSource::Image1; break;
-    case ui::ControlId::Image2: source = EventSource::Image2; break;
-    case ui::ControlId::Image3: source = EventSource::Image3; break;
-    case ui::ControlId::Image4: source = EventSource::Image4; break;
-    default: return;
-  }
-  form_->dispatch(source, ostrael::Event::Click);
+  form_->dispatch(ostrael::event_source(ui::kControls[index].id), ostrael::Event::Click);
 }
 
 LRESULT CALLBACK MainWindow::window_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Lays out a pen: both programs, the drive's icon, and the owner's message.txt and autorun.inf
+# unless the drive already has its own.
+#
+#   tools/make-pen.sh [--label TEXT] [--programs DIR] DESTINATION
+#
+# DESTINATION is normally the mounted drive. --label sets the drive's name in the Windows file
+# manager (printable ASCII, at most 32 characters; default "Ostrael"). --programs takes
+# Ostrael.exe and ostrael from DIR instead of this tree's builds, which are made if missing.
+set -euo pipefail
+
+usage() { echo "usage: $0 [--label TEXT] [--programs DIR] DESTINATION" >&2; exit 2; }
+fail() { echo "make-pen: $*" >&2; exit 1; }
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+label="Ostrael"
+programs=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --label) [ $# -ge 2 ] || usage; label=$2; shift 2 ;;
+    --programs) [ $# -ge 2 ] || usage; programs=$2; shift 2 ;;
+    --) shift; break ;;
+    -*) usage ;;
+    *) break ;;
+  esac
+done
+[ $# -eq 1 ] || usage
+dest=$1
+
+# A label goes into autorun.inf as one line: nothing that could start another line or key.
+LC_ALL=C
+[[ ${#label} -le 32 && $label =~ ^[\ -~]+$ ]] || fail "the label must be 1 to 32 printable ASCII characters"
+
+[ -e "$dest" ] || fail "$dest does not exist"
+[ -d "$dest" ] || fail "$dest is not a folder"
+[ -w "$dest" ] || fail "$dest cannot be written"
+
+if [ -z "$programs" ]; then
+  exe="$top/build/windows-i686/bin/Ostrael.exe"
+  elf="$top/build/linux/bin/ostrael"
+  for preset in windows-i686 linux; do
+    out=$exe; [ $preset = linux ] && out=$elf
+    if [ ! -f "$out" ]; then
+      echo "Building $preset ..."
+      { cmake --preset $preset && cmake --build --preset $preset -j"$(nproc)"; } >/dev/null
+    fi
+  done
+else
+  exe="$programs/Ostrael.exe"
+  elf="$programs/ostrael"
+fi
+for f in "$exe" "$elf"; do [ -f "$f" ] || fail "$f is missing"; done
+
+# Everything is first written beside its final name inside the destination, then renamed into
+# place: a failure leaves no half-written file, and a symlink already standing at a name is
+# replaced rather than followed out of the destination.
+staged=()
+cleanup() { for f in "${staged[@]}"; do rm -f -- "$f"; done; }
+trap cleanup EXIT
+
+stage() {  # stage NAME SOURCE [MODE]
+  local tmp
+  tmp=$(mktemp "$dest/.ostrael-XXXXXX") || fail "cannot write in $dest"
+  staged+=("$tmp")
+  cat -- "$2" > "$tmp" || fail "cannot write $1 in $dest"
+  chmod "${3:-644}" "$tmp" 2>/dev/null || true  # FAT has no modes
+  targets+=("$1")
+}
+
+exists() { [ -e "$dest/$1" ] || [ -L "$dest/$1" ]; }
+
+targets=()
+kept=()
+stage Ostrael.exe "$exe"
+stage ostrael "$elf" 755
+stage ostrael.ico "$top/src/ui/assets/ostrael.ico"
+if exists message.txt; then kept+=(message.txt); else stage message.txt "$top/pen/message.txt"; fi
+if exists autorun.inf; then
+  kept+=(autorun.inf)
+else
+  # Only the look of the drive: modern Windows ignores open= and shellexecute=, and they alarm
+  # security tools.
+  stage autorun.inf <(printf '[autorun]\r\nicon=ostrael.ico\r\nlabel=%s\r\n' "$label")
+fi
+sync -f "$dest" 2>/dev/null || true
+
+for i in "${!targets[@]}"; do
+  mv -f -T -- "${staged[$i]}" "$dest/${targets[$i]}" || fail "cannot put ${targets[$i]} in place in $dest"
+  staged[$i]=""
+done
+sync -f "$dest" 2>/dev/null || true
+
+for f in "${targets[@]}"; do echo "wrote  $f"; done
+for f in "${kept[@]}"; do echo "kept   $f (the drive's own; not changed)"; done
+echo "The pen in $dest is ready."
