@@ -48,8 +48,6 @@ class PenFolder : public linux_::Application {
   std::string directory_;
 };
 
-EventSource source_of(ControlId id) { return id == ControlId::Image3 ? EventSource::Image3 : EventSource::Image2; }
-
 TEST(ClickSoak, MemoryLevelsOffOverTwoThousandClicks) {
   XServer x;
   gdk_set_allowed_backends("x11");
@@ -71,7 +69,7 @@ TEST(ClickSoak, MemoryLevelsOffOverTwoThousandClicks) {
   ostraelen* form = nullptr;
   std::vector<std::string> window_reports;
   auto window = std::make_unique<gtk::MainWindow>(
-      [&form](ControlId id) { form->dispatch(source_of(id), Event::Click); },
+      [&form](ControlId id) { form->dispatch(event_source(id), Event::Click); },
       [&window_reports](std::string_view line) { window_reports.emplace_back(line); });
   Platform platform{application, *window, files, text, drives, shell};
   ostraelen the_form(platform);
