@@ -29,6 +29,19 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+namespace {
+
+// Starts argv[0] from PATH with `actions`; -1 when it cannot be started.
+pid_t spawn_with(const std::vector<std::string>& argv, const posix_spawn_file_actions_t* actions) {
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  return ::posix_spawnp(&pid, args[0], actions, nullptr, args.data(), environ) == 0 ? pid : -1;
+}
+
+}  // namespace
+
 RunResult run(const std::vector<std::string>& argv) {
   RunResult result;
   int pipe_fds[2];
@@ -38,14 +51,10 @@ RunResult run(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 1);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], 2);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = -1;
-  int error = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  pid_t pid = spawn_with(argv, &actions);
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipe_fds[1]);
-  if (error == 0) {
+  if (pid > 0) {
     char buffer[4096];
     for (ssize_t n; (n = ::read(pipe_fds[0], buffer, sizeof buffer)) > 0;) result.output.append(buffer, n);
     int status = 0;
@@ -63,13 +72,9 @@ int spawn(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = -1;
-  int error = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  pid_t pid = spawn_with(argv, &actions);
   posix_spawn_file_actions_destroy(&actions);
-  return error == 0 ? pid : -1;
+  return pid;
 }
 
 bool have_program(const std::string& name) {
