@@ -54,7 +54,9 @@ done
 (set +o pipefail; yes "$line" | head -c 1048576) >"$scratch/pen-1MiB/message.txt"
 
 export WINEPREFIX="$PWD/build/bench-windows-i686/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Warm: a persistent server, and a prefix made before the first timed run.
+# Warm: a persistent server, and a prefix made before the first timed run. The server starts
+# in the prefix's folder and refuses one that does not exist yet, as in a fresh build tree.
+mkdir -p "$WINEPREFIX"
 wineserver -k 2>/dev/null || true
 wineserver -p
 wineboot -i >/dev/null 2>&1

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <algorithm>
+
 #include "application.h"
 #include "utf16.h"
 #include "drive_provider.h"
@@ -28,6 +30,48 @@ TEST(EditText, EveryLineBreakBecomesCrLf) {
       {L"", L""},
   };
   for (const Case& c : cases) EXPECT_EQ(win32::with_crlf_breaks(c.in), c.out) << "input: " << testing::PrintToString(std::wstring(c.in));
+}
+
+// Text1 takes a long message in pieces; appended one after the other they must give back the
+// text exactly, so no piece may end between CR and LF (two breaks) or inside a surrogate pair.
+TEST(EditText, PiecesRebuildTheTextAndKeepBreaksAndPairsWhole) {
+  std::wstring text;
+  for (int i = 0; i < 300; ++i) {
+    text += std::wstring(static_cast<std::size_t>(i % 23), L'a') + L"\r\n";
+    text += L"\U0001F600b\U0001F600\U0001F600";
+    if (i % 7 == 0) text += L"\r\n\r\n";
+  }
+  text += std::wstring(500, L'z') + L"\r\n";  // a long run with no break in reach
+  for (std::size_t most : {0u, 1u, 2u, 3u, 5u, 16u, 61u, 4096u, 100000u}) {
+    SCOPED_TRACE(most);
+    std::wstring rebuilt;
+    std::size_t pieces = 0;
+    for (std::size_t at = 0; at < text.size(); ++pieces) {
+      std::size_t end = win32::text_piece_end(text, at, most);
+      ASSERT_GT(end, at);
+      ASSERT_LE(end - at, std::max<std::size_t>(most, 2));
+      ASSERT_LE(end, text.size());
+      if (end < text.size()) {
+        EXPECT_FALSE(text[end - 1] == L'\r' && text[end] == L'\n') << "CRLF split at " << end;
+        EXPECT_FALSE(text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) << "surrogate pair split at " << end;
+      }
+      rebuilt.append(text, at, end - at);
+      at = end;
+    }
+    EXPECT_TRUE(rebuilt == text);
+    if (most >= text.size()) {
+      EXPECT_EQ(pieces, 1u);
+    }
+  }
+  EXPECT_EQ(win32::text_piece_end(text, text.size(), 10), text.size());
+}
+
+TEST(EditText, PiecesEndAtALineEndWhenOneIsNear) {
+  EXPECT_EQ(win32::text_piece_end(L"abcd\r\nefghijkl", 0, 8), 6u);   // after the break
+  EXPECT_EQ(win32::text_piece_end(L"a\r\nbcdefghijkl", 0, 8), 8u);   // too far back: cut at the size
+  EXPECT_EQ(win32::text_piece_end(L"abcdefg\r\nhijkl", 0, 8), 7u);   // before the CRLF, not inside it
+  EXPECT_EQ(win32::text_piece_end(L"xxabcd\r\nefghijkl", 2, 8), 8u);  // counted from where it starts
+  EXPECT_EQ(win32::text_piece_end(L"short", 0, 8), 5u);
 }
 
 TEST(ApplicationDirectory, EndsInBackslashOnlyAtTheRoot) {

@@ -608,6 +608,7 @@ TEST_F(EndToEnd, BadMessageFilesGiveSoundBehaviour) {
     const wchar_t* folder;
     std::function<void(const std::wstring&)> make;
     std::function<void(const std::wstring&)> check;
+    std::size_t length = 0;  // of a message long enough to go into Text1 in pieces
   } cases[] = {
       {L"no message", [](const std::wstring&) {}, [](const std::wstring& text) { EXPECT_EQ(text, L""); }},
       {L"directory", [](const std::wstring& m) { CreateDirectoryW(m.c_str(), nullptr); },
@@ -616,10 +617,11 @@ TEST_F(EndToEnd, BadMessageFilesGiveSoundBehaviour) {
       {L"five MiB", [&](const std::wstring& m) { write_file(m, big); },
        [&](const std::wstring& text) {
          // The first MiB, past the EDIT's default 32K limit, with every LF shown as a break.
-         std::string first = big.substr(0, 1024 * 1024);
-         EXPECT_EQ(text.size(), crlf(first).size());
-         EXPECT_TRUE(text == crlf(first));
-       }},
+         std::wstring first = crlf(big.substr(0, 1024 * 1024));
+         EXPECT_EQ(text.size(), first.size());
+         EXPECT_TRUE(text == first);
+       },
+       crlf(big.substr(0, 1024 * 1024)).size()},
       {L"binary", [&](const std::wstring& m) { write_file(m, binary); },
        [](const std::wstring& text) { EXPECT_FALSE(text.empty()); }},
   };
@@ -631,13 +633,53 @@ TEST_F(EndToEnd, BadMessageFilesGiveSoundBehaviour) {
     Debuggee run(exe);
     Window w{run.window()};
     ASSERT_TRUE(w.hwnd);
-    c.check(w.text(w.control(ui::ControlId::Text1)));
+    HWND text1 = w.control(ui::ControlId::Text1);
+    if (c.length)
+      EXPECT_TRUE(wait_until([&] { return static_cast<std::size_t>(SendMessageW(text1, WM_GETTEXTLENGTH, 0, 0)) >= c.length; }, 90s))
+          << "Text1 stopped at " << SendMessageW(text1, WM_GETTEXTLENGTH, 0, 0) << " of " << c.length;
+    c.check(w.text(text1));
+    // However long the message, the view shows its beginning with the caret before it.
+    EXPECT_EQ(SendMessageW(text1, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(text1, EM_GETSEL, 0, 0), 0);
     EXPECT_TRUE(w.text1_visible());
     EXPECT_TRUE(run.debug_lines().empty());
     PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(run.exited(5s));
     EXPECT_FALSE(run.crashed());
   }
+}
+
+// A long message fills Text1 while the window is already up: where the reader scrolls to and
+// what they select meanwhile stays put, and the text ends up whole.
+TEST_F(EndToEnd, ALongMessageKeepsTheViewWhileItFillsIn) {
+  std::string message;
+  for (int i = 0; message.size() < 1000 * 1024; ++i)  // under the 1 MiB the program reads
+    message += "Line " + std::to_string(i) + (i % 5 ? " of the owner's message\r\n" : " \xe2\x98\x83 \xf0\x9f\x98\x80\n");
+  std::wstring expected = crlf(message);
+  std::wstring exe = prepare(L"long message");
+  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt", message);
+  Debuggee run(exe);
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd);
+  HWND text1 = w.control(ui::ControlId::Text1);
+  auto length = [&] { return static_cast<std::size_t>(SendMessageW(text1, WM_GETTEXTLENGTH, 0, 0)); };
+  // The window is up with the start of the message in view.
+  EXPECT_EQ(w.text(text1).substr(0, 100), expected.substr(0, 100));
+  std::size_t when_scrolled = length();
+  // The selection first: EM_SETSEL scrolls the caret into view.
+  SendMessageW(text1, EM_SETSEL, 7, 12);
+  SendMessageW(text1, EM_LINESCROLL, 0, 10);
+  ASSERT_EQ(SendMessageW(text1, EM_GETFIRSTVISIBLELINE, 0, 0), 10);
+  std::printf("scrolled with %zu of %zu units in Text1\n", when_scrolled, expected.size());
+  ASSERT_TRUE(wait_until([&] { return length() >= expected.size(); }, 90s)) << "Text1 stopped at " << length();
+  EXPECT_EQ(SendMessageW(text1, EM_GETFIRSTVISIBLELINE, 0, 0), 10);
+  EXPECT_EQ(SendMessageW(text1, EM_GETSEL, 0, 0), MAKELONG(7, 12));
+  std::wstring text = w.text(text1);
+  EXPECT_EQ(text.size(), expected.size());
+  EXPECT_TRUE(text == expected);
+  PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(run.exited(5s));
+  EXPECT_FALSE(run.crashed());
 }
 
 // A pen made by tools/make-pen.sh (laid out by the driver): the template message shows as it

@@ -17,6 +17,13 @@ namespace {
 
 constexpr wchar_t kPictureClass[] = L"ostraelen.Image";
 
+// Wine's word-wrapping EDIT lays out all of its text on WM_SETTEXT, well over a second for a
+// message of a megabyte. The window shows with the first piece, which fills the view; the rest
+// follows a piece at a time from a timer, whose messages wait behind painting and input.
+constexpr std::size_t kFirstPiece = 4096;
+constexpr std::size_t kLaterPiece = 16384;
+constexpr UINT_PTR kAppendTimer = 1;
+
 // Per-monitor dpi exists from Windows 10 on; older systems have one dpi for everything.
 int window_dpi(HWND hwnd) {
   using Fn = UINT(WINAPI*)(HWND);
@@ -96,6 +103,18 @@ std::wstring with_crlf_breaks(std::wstring_view text) {
     }
   }
   return out;
+}
+
+std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t most) {
+  if (most < 2) most = 2;  // room for a whole CRLF, so that every piece makes progress
+  if (from >= text.size() || text.size() - from <= most) return text.size();
+  std::size_t end = from + most;
+  for (std::size_t i = end; i > from + most / 2; --i)
+    if (text[i - 1] == L'\n') return i;
+  bool high_surrogate = text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF;
+  bool low_surrogate = text[end] >= 0xDC00 && text[end] <= 0xDFFF;
+  if ((text[end - 1] == L'\r' && text[end] == L'\n') || (high_surrogate && low_surrogate)) --end;
+  return end;
 }
 
 HWND MainWindow::control(ui::ControlId id) const {
@@ -327,6 +346,10 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
       ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
+    case WM_TIMER:
+      if (wparam != kAppendTimer) break;
+      append_text1_piece();
+      return 0;
     case WM_DESTROY:
       ::PostQuitMessage(0);
       return 0;
@@ -369,9 +392,62 @@ LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam
 }
 
 ostrael::Status MainWindow::set_text1_text(std::string_view text) {
+  cancel_text1_appends();
   std::wstring wide = with_crlf_breaks(to_utf16(text));
-  if (!::SetWindowTextW(control(ui::ControlId::Text1), wide.c_str())) return last_error_failure("SetWindowTextW");
+  HWND text1 = control(ui::ControlId::Text1);
+  std::size_t first = text_piece_end(wide, 0, kFirstPiece);
+  // Without a timer the whole text goes in at once: slow, but all of it.
+  if (first == wide.size() || !::SetTimer(hwnd_, kAppendTimer, USER_TIMER_MINIMUM, nullptr)) {
+    if (!::SetWindowTextW(text1, wide.c_str())) return last_error_failure("SetWindowTextW");
+    return {};
+  }
+  std::wstring head = wide.substr(0, first);
+  if (!::SetWindowTextW(text1, head.c_str())) {
+    ::KillTimer(hwnd_, kAppendTimer);
+    return last_error_failure("SetWindowTextW");
+  }
+  text1_pending_ = std::move(wide);
+  text1_done_ = first;
   return {};
+}
+
+void MainWindow::append_text1_piece() {
+  if (text1_done_ >= text1_pending_.size()) {
+    cancel_text1_appends();
+    return;
+  }
+  HWND text1 = control(ui::ControlId::Text1);
+  std::size_t end = text_piece_end(text1_pending_, text1_done_, kLaterPiece);
+  std::wstring piece = text1_pending_.substr(text1_done_, end - text1_done_);
+
+  // EM_REPLACESEL goes where the selection is, and it and EM_SETSEL scroll to the caret; the
+  // reader's selection and then their first line go back afterwards. No drawing in between, so the view never jumps; but
+  // WM_SETREDRAW also sets WS_VISIBLE again, so it is left out while Text1 is hidden.
+  DWORD sel_start = 0, sel_end = 0;
+  ::SendMessageW(text1, EM_GETSEL, reinterpret_cast<WPARAM>(&sel_start), reinterpret_cast<LPARAM>(&sel_end));
+  LRESULT top = ::SendMessageW(text1, EM_GETFIRSTVISIBLELINE, 0, 0);
+  bool drawn = (::GetWindowLongPtrW(text1, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (drawn) ::SendMessageW(text1, WM_SETREDRAW, FALSE, 0);
+  LRESULT length = ::SendMessageW(text1, WM_GETTEXTLENGTH, 0, 0);
+  ::SendMessageW(text1, EM_SETSEL, static_cast<WPARAM>(length), length);
+  ::SendMessageW(text1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(piece.c_str()));
+  ::SendMessageW(text1, EM_SETSEL, sel_start, static_cast<LPARAM>(sel_end));
+  LRESULT now_top = ::SendMessageW(text1, EM_GETFIRSTVISIBLELINE, 0, 0);
+  if (now_top != top) ::SendMessageW(text1, EM_LINESCROLL, 0, top - now_top);
+  if (drawn) {
+    ::SendMessageW(text1, WM_SETREDRAW, TRUE, 0);
+    ::RedrawWindow(text1, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
+
+  text1_done_ = end;
+  if (text1_done_ >= text1_pending_.size()) cancel_text1_appends();
+}
+
+void MainWindow::cancel_text1_appends() {
+  if (text1_pending_.empty()) return;
+  ::KillTimer(hwnd_, kAppendTimer);
+  std::wstring().swap(text1_pending_);
+  text1_done_ = 0;
 }
 
 ostrael::Status MainWindow::set_text1_visible(bool visible) {

@@ -18,6 +18,12 @@ namespace win32 {
 // A multi-line EDIT breaks lines only at CRLF; LF and a lone CR become CRLF.
 std::wstring with_crlf_breaks(std::wstring_view text);
 
+// Where a piece of `text` that starts at `from` and holds about `most` units should end: after
+// the last line break in its second half if there is one, and never between CR and LF or
+// inside a surrogate pair, so the pieces appended one after the other give back `text`.
+// Always past `from` while text remains.
+std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t most);
+
 // Child-window id of the control at `index` in ui::kControls; ids 1 and 2 stay free for the
 // IDOK and IDCANCEL that IsDialogMessage sends.
 constexpr int control_id(std::size_t index) { return 100 + static_cast<int>(index); }
@@ -54,6 +60,9 @@ class MainWindow final : public ostrael::Controls {
   // Places every control, sets the fonts and sizes the window for `dpi`.
   void lay_out(int dpi);
   void on_click(std::size_t index);
+  // Adds the next piece of a long message to Text1, keeping the reader's view and selection.
+  void append_text1_piece();
+  void cancel_text1_appends();
   HWND control(ostrael::ui::ControlId id) const;
 
   HINSTANCE instance_;
@@ -68,6 +77,10 @@ class MainWindow final : public ostrael::Controls {
     UniqueFont handle;
   };
   std::vector<MadeFont> fonts_;  // one per distinct font of the table, for the current dpi
+  // A long message goes into Text1 in pieces after the window shows: the whole text, and how
+  // much of it Text1 holds so far.
+  std::wstring text1_pending_;
+  std::size_t text1_done_ = 0;
 };
 
 }  // namespace win32
