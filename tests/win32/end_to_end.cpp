@@ -341,6 +341,17 @@ void screenshot(const Window& w, const wchar_t* name) {
   ReleaseDC(nullptr, screen);
 }
 
+BOOL CALLBACK add_window(HWND hwnd, LPARAM out) {
+  reinterpret_cast<std::set<HWND>*>(out)->insert(hwnd);
+  return TRUE;
+}
+
+std::set<HWND> top_level_windows() {
+  std::set<HWND> windows;
+  EnumWindows(add_window, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
 std::set<DWORD> process_ids() {
   std::set<DWORD> ids;
   win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -545,6 +556,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   GetWindowRect(w.hwnd, &before_rect);
   auto lines = w.list_lines();
   std::set<DWORD> before = process_ids();
+  std::set<HWND> windows_before = top_level_windows();
   std::size_t debug_before = run.debug_lines().size();
   click_control(w, index_of(ui::ControlId::Image4));
   DWORD shell_pid = 0;
@@ -561,6 +573,17 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
     if (shell) {
       TerminateProcess(shell.get(), 0);
       WaitForSingleObject(shell.get(), 5000);
+    }
+  }
+  // The folder window may belong to the desktop's own explorer rather than the new process.
+  DWORD ostrael_pid = 0;
+  GetWindowThreadProcessId(w.hwnd, &ostrael_pid);
+  for (HWND other : top_level_windows()) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(other, &pid);
+    if (!windows_before.count(other) && pid != ostrael_pid && IsWindowVisible(other)) {
+      PostMessageW(other, WM_CLOSE, 0, 0);
+      wait_until([other] { return !IsWindow(other) || !IsWindowVisible(other); }, 5s);
     }
   }
   EXPECT_TRUE(IsWindow(w.hwnd));
