@@ -56,6 +56,8 @@ done
 export WINEPREFIX="$PWD/build/bench-windows-i686/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Warm: a persistent server, and a prefix made before the first timed run.
 wineserver -k 2>/dev/null || true
+# The server will not start in a prefix folder that is not there yet; wineboot fills it in.
+mkdir -p "$WINEPREFIX"
 wineserver -p
 wineboot -i >/dev/null 2>&1
 
