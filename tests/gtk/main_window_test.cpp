@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -366,6 +370,75 @@ TEST(Pictures, CursorHotSpotComesFromTheFileHeader) {
   icon[2] = 1;
   EXPECT_FALSE(gtk::cursor_hot_spot(icon));
   EXPECT_FALSE(gtk::cursor_hot_spot(std::span(cursor, 10)));
+}
+
+std::vector<std::uint8_t> committed(std::string_view file) {
+  std::ifstream in(std::string(OSTRAEL_ASSETS_DIR) + "/" + std::string(file), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// What gdk-pixbuf's loaders make of the bytes, the file type found by themselves.
+gtk::GObjectPtr<GdkPixbuf> loaders_decode(const std::vector<std::uint8_t>& bytes) {
+  g_autoptr(GdkPixbufLoader) loader = gdk_pixbuf_loader_new();
+  EXPECT_TRUE(gdk_pixbuf_loader_write(loader, bytes.data(), bytes.size(), nullptr));
+  EXPECT_TRUE(gdk_pixbuf_loader_close(loader, nullptr));
+  GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+  return gtk::GObjectPtr<GdkPixbuf>(pixbuf ? GDK_PIXBUF(g_object_ref(pixbuf)) : nullptr);
+}
+
+void expect_same_pixels(GdkPixbuf* want, GdkPixbuf* got, const std::string& what) {
+  ASSERT_TRUE(want) << what;
+  ASSERT_TRUE(got) << what;
+  ASSERT_EQ(gdk_pixbuf_get_width(got), gdk_pixbuf_get_width(want)) << what;
+  ASSERT_EQ(gdk_pixbuf_get_height(got), gdk_pixbuf_get_height(want)) << what;
+  ASSERT_EQ(gdk_pixbuf_get_n_channels(got), gdk_pixbuf_get_n_channels(want)) << what;
+  ASSERT_EQ(gdk_pixbuf_get_has_alpha(got), gdk_pixbuf_get_has_alpha(want)) << what;
+  const std::size_t row = static_cast<std::size_t>(gdk_pixbuf_get_width(want)) * gdk_pixbuf_get_n_channels(want);
+  for (int y = 0; y < gdk_pixbuf_get_height(want); ++y) {
+    const guint8* a = gdk_pixbuf_read_pixels(want) + static_cast<std::size_t>(y) * gdk_pixbuf_get_rowstride(want);
+    const guint8* b = gdk_pixbuf_read_pixels(got) + static_cast<std::size_t>(y) * gdk_pixbuf_get_rowstride(got);
+    ASSERT_TRUE(std::equal(a, a + row, b)) << what << ", row " << y;
+  }
+}
+
+// The pixels built into the program are those the loaders decode from the committed files today.
+TEST(Pictures, BuiltInPixelsAreTheCommittedFilesDecoded) {
+  for (ui::Asset asset : {ui::Asset::CloseGif, ui::Asset::MessageGif, ui::Asset::InfoGif, ui::Asset::OpenGif}) {
+    auto built = gtk::load_picture(asset);
+    ASSERT_TRUE(built) << ui::asset_file(asset);
+    expect_same_pixels(loaders_decode(committed(ui::asset_file(asset))).get(), built->get(), std::string(ui::asset_file(asset)));
+  }
+
+  auto hand = gtk::hand_cursor_picture();
+  ASSERT_TRUE(hand);
+  auto hand_file = loaders_decode(committed(ui::kCursorFile));
+  expect_same_pixels(hand_file.get(), hand->picture.get(), "hand cursor");
+  ASSERT_TRUE(hand_file);
+  EXPECT_STREQ(gdk_pixbuf_get_option(hand_file.get(), "x_hot"), std::to_string(hand->hot.x).c_str());
+  EXPECT_STREQ(gdk_pixbuf_get_option(hand_file.get(), "y_hot"), std::to_string(hand->hot.y).c_str());
+
+  // The loader shows only its pick of an icon file, so each size is put first in a copy of it.
+  const std::vector<std::uint8_t> ico = committed(ui::kIconFile);
+  ASSERT_GE(ico.size(), 6u);
+  std::map<int, std::size_t> deepest;  // width -> directory entry
+  for (std::size_t i = 0, count = ico[4] | ico[5] << 8; i < count; ++i) {
+    const std::size_t entry = 6 + 16 * i;
+    ASSERT_LE(entry + 16, ico.size());
+    const int width = ico[entry] ? ico[entry] : 256;
+    auto [it, fresh] = deepest.try_emplace(width, entry);
+    if (!fresh && ico[entry + 6] > ico[it->second + 6]) it->second = entry;
+  }
+  auto icons = gtk::load_window_icons();
+  ASSERT_TRUE(icons);
+  ASSERT_EQ(icons->size(), deepest.size());
+  std::size_t i = 0;
+  for (auto [width, entry] : deepest) {
+    std::vector<std::uint8_t> first = ico;
+    first[4] = 1;
+    first[5] = 0;
+    std::copy_n(ico.begin() + static_cast<std::ptrdiff_t>(entry), 16, first.begin() + 6);
+    expect_same_pixels(loaders_decode(first).get(), (*icons)[i++].get(), "icon " + std::to_string(width));
+  }
 }
 
 }  // namespace
