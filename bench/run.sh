@@ -58,8 +58,6 @@ export WINEPREFIX="$PWD/build/bench-windows-i686/wineprefix" WINEDEBUG=-all WINE
 # in the prefix's folder and refuses one that does not exist yet, as in a fresh build tree.
 mkdir -p "$WINEPREFIX"
 wineserver -k 2>/dev/null || true
-# The server will not start in a prefix folder that is not there yet; wineboot fills it in.
-mkdir -p "$WINEPREFIX"
 wineserver -p
 wineboot -i >/dev/null 2>&1
 
