@@ -234,6 +234,41 @@ TEST_F(MainWindowTest, LineBreaksOfEveryKindShowAsBreaks) {
   }
 }
 
+// A long message shows its beginning at once and the rest follows without moving the view; the
+// whole text ends up exactly as given, and a new text stops what is left of the old one.
+TEST_F(MainWindowTest, ALongMessageArrivesWholeWithoutMovingTheView) {
+  std::string message;
+  for (int i = 0; message.size() < 300 * 1024; ++i)
+    message += "Zeile " + std::to_string(i) + " gr\xc3\xbc\xc3\x9f\xe6\x97\xa5 " + std::string(i % 97, 'x') + (i % 3 ? "\r\n" : "\r");
+  std::string expected;
+  for (std::size_t i = 0; i < message.size(); ++i)
+    if (message[i] == '\r') expected += '\n', i += message.compare(i, 2, "\r\n") == 0;
+    else expected += message[i];
+
+  ASSERT_TRUE(window_->set_text1_text(message));
+  std::string first = text1();
+  EXPECT_LT(first.size(), expected.size());
+  EXPECT_EQ(expected.compare(0, first.size(), first), 0);
+
+  GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(w(ControlId::Text1)));
+  GtkTextIter from, to;
+  gtk_text_buffer_get_iter_at_offset(buffer, &from, 6);
+  gtk_text_buffer_get_iter_at_offset(buffer, &to, 9);
+  gtk_text_buffer_select_range(buffer, &from, &to);
+  ASSERT_TRUE(pump_until([&] { return text1().size() == expected.size(); }));
+  EXPECT_EQ(text1(), expected);
+  gtk_text_buffer_get_selection_bounds(buffer, &from, &to);
+  EXPECT_EQ(gtk_text_iter_get_offset(&from), 6);
+  EXPECT_EQ(gtk_text_iter_get_offset(&to), 9);
+  GtkAdjustment* v = gtk_scrolled_window_get_vadjustment(GTK_SCROLLED_WINDOW(outer(w(ControlId::Text1))));
+  EXPECT_EQ(gtk_adjustment_get_value(v), 0.0);
+
+  ASSERT_TRUE(window_->set_text1_text(message));
+  ASSERT_TRUE(window_->set_text1_text("short"));
+  pump_for(300ms);
+  EXPECT_EQ(text1(), "short");
+}
+
 TEST_F(MainWindowTest, Text1WrapsAndScrollsVerticallyOnly) {
   GtkWidget* view = w(ControlId::Text1);
   EXPECT_FALSE(gtk_text_view_get_editable(GTK_TEXT_VIEW(view)));

@@ -110,6 +110,7 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
 }
 
 MainWindow::~MainWindow() {
+  cancel_text1_rest();
   if (window_) gtk_widget_destroy(GTK_WIDGET(window_));
 }
 
@@ -295,13 +296,59 @@ void MainWindow::on_picture_release(GtkWidget* picture, const GdkEventButton& ev
     if (item.widget == picture) on_click_(item.control->id);
 }
 
+namespace {
+
+// Laying out a megabyte in the text view costs more than the rest of start-up, so only a first
+// piece, more than the view can show, goes in before the first paint. The rest follows in one
+// go: every insertion lays out its whole paragraph again, which for a long line without breaks
+// makes many small pieces far slower than one.
+constexpr std::size_t kFirstPiece = 8 * 1024;
+
+// Where the first piece of valid UTF-8 ends: after a line break if one is near, never inside a
+// character.
+std::size_t first_piece_end(std::string_view text) {
+  if (kFirstPiece >= text.size()) return text.size();
+  std::size_t line = text.rfind('\n', kFirstPiece - 1);
+  if (line != std::string_view::npos && line + 1 > kFirstPiece / 2) return line + 1;
+  std::size_t end = kFirstPiece;
+  while ((static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return end;
+}
+
+}  // namespace
+
 Status MainWindow::set_text1_text(std::string_view text) {
+  cancel_text1_rest();
   std::string shown = with_lf_breaks(valid_utf8(text));
-  gtk_text_buffer_set_text(text1_buffer_, shown.data(), static_cast<gint>(shown.size()));
+  std::size_t first = first_piece_end(shown);
+  gtk_text_buffer_set_text(text1_buffer_, shown.data(), static_cast<gint>(first));
   GtkTextIter start;
   gtk_text_buffer_get_start_iter(text1_buffer_, &start);
   gtk_text_buffer_place_cursor(text1_buffer_, &start);
+  if (first < shown.size()) {
+    text1_rest_ = shown.substr(first);
+    // Below the priority of drawing, so the window paints first.
+    text1_source_ = g_idle_add_full(G_PRIORITY_LOW, append_text1_rest, this, nullptr);
+  }
   return {};
+}
+
+gboolean MainWindow::append_text1_rest(gpointer data) {
+  auto* self = static_cast<MainWindow*>(data);
+  // Appending at the end moves neither the caret nor a selection, so the view stays put.
+  GtkTextIter end;
+  gtk_text_buffer_get_end_iter(self->text1_buffer_, &end);
+  gtk_text_buffer_insert(self->text1_buffer_, &end, self->text1_rest_.data(),
+                         static_cast<gint>(self->text1_rest_.size()));
+  self->text1_source_ = 0;
+  std::string().swap(self->text1_rest_);
+  return G_SOURCE_REMOVE;
+}
+
+void MainWindow::cancel_text1_rest() {
+  if (text1_source_) g_source_remove(text1_source_);
+  text1_source_ = 0;
+  std::string().swap(text1_rest_);
 }
 
 Status MainWindow::set_text1_visible(bool visible) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/gtk/gobject_ptr.h"
@@ -55,6 +56,10 @@ class MainWindow final : public ostrael::Controls {
   void on_picture_press(GtkWidget* picture, const GdkEventButton& event);
   void on_picture_release(GtkWidget* picture, const GdkEventButton& event);
 
+  // The end of a long message goes in once the window has painted; see set_text1_text.
+  static gboolean append_text1_rest(gpointer self);
+  void cancel_text1_rest();
+
   ClickHandler on_click_;
   ReportHandler report_;
   GtkWindow* window_ = nullptr;  // owned by GTK's toplevel list; destroyed in the destructor
@@ -64,6 +69,8 @@ class MainWindow final : public ostrael::Controls {
   GObjectPtr<GdkCursor> hand_;
   std::vector<Item> items_;
   GtkWidget* pressed_ = nullptr;  // the picture a left press went down on
+  std::string text1_rest_;         // what is still to be appended to Text1
+  guint text1_source_ = 0;         // the idle source appending it, or 0
 };
 
 }  // namespace ostrael::gtk
