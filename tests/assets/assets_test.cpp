@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/gif.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -167,6 +169,44 @@ TEST_P(GifAsset, MotifFillsTheMiddleWithPaletteColours) {
   EXPECT_GT(opaque, 48 * 48 / 3);
   EXPECT_NE(gif.pixels[24 * 48 + 24], gif.transparent);
   EXPECT_LT(*std::max_element(gif.pixels.begin(), gif.pixels.end()), gif.palette_size);
+}
+
+// The program's own decoder gives each pixel its palette colour, and nothing where the picture
+// is transparent.
+TEST_P(GifAsset, TheProgramsDecoderAgreesPixelForPixel) {
+  Bytes bytes = read_asset(GetParam().file);
+  auto picture = ostrael::ui::decode_gif(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  ASSERT_TRUE(picture);
+  ASSERT_EQ(picture->width, 48);
+  ASSERT_EQ(picture->height, 48);
+  ASSERT_EQ(gif.pixels.size(), picture->pixels.size());
+  for (std::size_t i = 0; i < gif.pixels.size(); ++i) {
+    unsigned index = gif.pixels[i];
+    std::uint32_t expected = index == static_cast<unsigned>(gif.transparent)
+                                 ? 0u
+                                 : 0xFF000000u | u8(bytes, 13 + 3 * index) << 16 | u8(bytes, 14 + 3 * index) << 8 |
+                                       u8(bytes, 15 + 3 * index);
+    ASSERT_EQ(picture->pixels[i], expected) << "pixel " << i;
+  }
+}
+
+// Cut short or scrambled, a picture is refused or decoded, never read out of bounds.
+TEST_P(GifAsset, TheProgramsDecoderRefusesDamagedFiles) {
+  Bytes bytes = read_asset(GetParam().file);
+  std::string whole(bytes.begin(), bytes.end());
+  for (std::size_t n = 0; n + 1 < whole.size(); ++n) EXPECT_FALSE(ostrael::ui::decode_gif(std::string_view(whole).substr(0, n))) << n;
+  std::uint32_t seed = 12345;
+  for (int round = 0; round < 300; ++round) {
+    std::string damaged = whole;
+    for (int k = 0; k < 4; ++k) {
+      seed = seed * 1664525u + 1013904223u;
+      damaged[seed % damaged.size()] = static_cast<char>(seed >> 24);
+    }
+    auto picture = ostrael::ui::decode_gif(damaged);
+    if (picture) {
+      EXPECT_EQ(picture->pixels.size(), static_cast<std::size_t>(picture->width) * static_cast<std::size_t>(picture->height));
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, GifAsset,

@@ -1,20 +1,18 @@
-// GIF decoding and drawing through the GDI+ flat API.
+// GIF resources into 32-bit DIB sections, drawn with GDI's alpha blending. No image library is
+// loaded: at start-up that alone cost more than the rest of the window.
 #include "pictures.h"
 
-#include <objbase.h>
-#include <gdiplus.h>
-
 #include <cstring>
+#include <string_view>
 
 #include "failure.h"
 #include "resource.h"
-#include "unique_handle.h"
+#include "ui/gif.h"
 
 namespace win32 {
 
 namespace {
 
-using namespace Gdiplus::DllExports;
 using ostrael::ui::Asset;
 
 int resource_id(Asset asset) {
@@ -28,83 +26,65 @@ int resource_id(Asset asset) {
   return 0;
 }
 
-ostrael::Failure gdiplus_failure(std::string_view operation, Gdiplus::GpStatus status) {
-  return ostrael::Failure{std::string(operation), static_cast<std::int64_t>(status), "GDI+ status"};
-}
-
-ostrael::Result<Gdiplus::GpBitmap*> decode(HINSTANCE instance, int id) {
+ostrael::Result<std::string_view> resource_bytes(HINSTANCE instance, int id) {
   HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
   if (!found) return last_error_failure("FindResourceW");
   DWORD size = ::SizeofResource(instance, found);
   HGLOBAL loaded = ::LoadResource(instance, found);
   const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
   if (!bytes || !size) return last_error_failure("LoadResource");
-
-  // The stream takes the copy; GDI+ reads the GIF from it lazily, so it is decoded into a
-  // bitmap of its own below before the stream goes.
-  HGLOBAL copy = ::GlobalAlloc(GMEM_MOVEABLE, size);
-  if (!copy) return last_error_failure("GlobalAlloc");
-  std::memcpy(::GlobalLock(copy), bytes, size);
-  ::GlobalUnlock(copy);
-  ComPtr<IStream> stream;
-  if (HRESULT hr = ::CreateStreamOnHGlobal(copy, TRUE, stream.put()); FAILED(hr)) {
-    ::GlobalFree(copy);
-    return hresult_failure("CreateStreamOnHGlobal", hr);
-  }
-
-  Gdiplus::GpBitmap* gif = nullptr;
-  if (auto status = GdipCreateBitmapFromStream(stream.get(), &gif); status != Gdiplus::Ok)
-    return gdiplus_failure("GdipCreateBitmapFromStream", status);
-  UINT width = 0, height = 0;
-  GdipGetImageWidth(gif, &width);
-  GdipGetImageHeight(gif, &height);
-  Gdiplus::GpBitmap* decoded = nullptr;
-  auto status = GdipCloneBitmapAreaI(0, 0, static_cast<INT>(width), static_cast<INT>(height), PixelFormat32bppPARGB, gif, &decoded);
-  GdipDisposeImage(gif);
-  if (status != Gdiplus::Ok) return gdiplus_failure("GdipCloneBitmapAreaI", status);
-  return decoded;
+  return std::string_view(static_cast<const char*>(bytes), size);
 }
 
 }  // namespace
 
-Pictures::~Pictures() {
-  for (void* image : images_)
-    if (image) GdipDisposeImage(static_cast<Gdiplus::GpImage*>(image));
-  if (token_) Gdiplus::GdiplusShutdown(token_);
-}
-
 ostrael::Status Pictures::load(HINSTANCE instance) {
-  Gdiplus::GdiplusStartupInput input;
-  if (auto status = Gdiplus::GdiplusStartup(&token_, &input, nullptr); status != Gdiplus::Ok)
-    return gdiplus_failure("GdiplusStartup", status);
   ostrael::Status first_failure;
+  auto keep_first = [&](const ostrael::Failure& failure) {
+    if (first_failure) first_failure = ostrael::Status(failure);
+  };
   for (Asset asset : {Asset::CloseGif, Asset::MessageGif, Asset::InfoGif, Asset::OpenGif}) {
-    auto image = decode(instance, resource_id(asset));
-    if (image)
-      images_[static_cast<std::size_t>(asset)] = *image;
-    else if (first_failure)
-      first_failure = ostrael::Status(image.failure());
+    auto bytes = resource_bytes(instance, resource_id(asset));
+    if (!bytes) {
+      keep_first(bytes.failure());
+      continue;
+    }
+    auto picture = ostrael::ui::decode_gif(*bytes);
+    if (!picture) {
+      keep_first(picture.failure());
+      continue;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = picture->width;
+    info.bmiHeader.biHeight = -picture->height;  // top row first, as decoded
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    UniqueBitmap bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap) {
+      keep_first(last_error_failure("CreateDIBSection"));
+      continue;
+    }
+    std::memcpy(bits, picture->pixels.data(), picture->pixels.size() * sizeof picture->pixels[0]);
+    bitmaps_[static_cast<std::size_t>(asset)] = Bitmap{std::move(bitmap), picture->width, picture->height};
   }
   return first_failure;
 }
 
 void Pictures::draw(HDC dc, Asset asset, const RECT& rect) const {
   ::FillRect(dc, &rect, ::GetSysColorBrush(COLOR_BTNFACE));
-  auto* image = static_cast<Gdiplus::GpImage*>(images_[static_cast<std::size_t>(asset)]);
-  if (!image) return;
-  Gdiplus::GpGraphics* graphics = nullptr;
-  if (GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok) return;
-  UINT width = 0, height = 0;
-  GdipGetImageWidth(image, &width);
-  GdipGetImageHeight(image, &height);
-  int w = rect.right - rect.left, h = rect.bottom - rect.top;
-  bool same_size = static_cast<int>(width) == w && static_cast<int>(height) == h;
-  // At 96 dpi the picture is copied pixel for pixel; at other dpi it is resampled smoothly.
-  GdipSetInterpolationMode(graphics, same_size ? Gdiplus::InterpolationModeNearestNeighbor
-                                               : Gdiplus::InterpolationModeHighQualityBicubic);
-  GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHalf);
-  GdipDrawImageRectI(graphics, image, rect.left, rect.top, w, h);
-  GdipDeleteGraphics(graphics);
+  const Bitmap& picture = bitmaps_[static_cast<std::size_t>(asset)];
+  if (!picture.bitmap) return;
+  HDC source = ::CreateCompatibleDC(dc);
+  if (!source) return;
+  HGDIOBJ old = ::SelectObject(source, picture.bitmap.get());
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  ::GdiAlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, 0, 0, picture.width,
+                  picture.height, blend);
+  ::SelectObject(source, old);
+  ::DeleteDC(source);
 }
 
 }  // namespace win32

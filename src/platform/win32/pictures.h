@@ -1,5 +1,5 @@
-// The four button pictures: GIFs from the resources, decoded once by GDI+ and drawn with
-// their transparency, scaled to the control when the dpi is not 96.
+// The four button pictures: GIFs from the resources, decoded once by the program's own decoder
+// and drawn with their transparency, scaled to the control when the dpi is not 96.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,7 @@
 
 #include "platform/result.h"
 #include "ui/layout.h"
+#include "unique_handle.h"
 
 namespace win32 {
 
@@ -16,16 +17,19 @@ class Pictures {
   Pictures() = default;
   Pictures(const Pictures&) = delete;
   Pictures& operator=(const Pictures&) = delete;
-  ~Pictures();
 
-  // Starts GDI+ and decodes every picture. What fails to decode is left out and drawn as nothing.
+  // Decodes every picture. What fails to decode is left out and drawn as nothing.
   ostrael::Status load(HINSTANCE instance);
   // Fills `rect` with the button face colour and draws the picture over it.
   void draw(HDC dc, ostrael::ui::Asset asset, const RECT& rect) const;
 
  private:
-  ULONG_PTR token_ = 0;
-  std::array<void*, 5> images_{};  // GpBitmap*, indexed by Asset
+  struct Bitmap {
+    UniqueBitmap bitmap;  // 32 bpp, premultiplied alpha
+    int width = 0;
+    int height = 0;
+  };
+  std::array<Bitmap, 5> bitmaps_{};  // indexed by Asset
 };
 
 }  // namespace win32
