@@ -170,7 +170,17 @@ ostrael::Result<std::int32_t> variant_to_int32(const VARIANT& value) {
   return static_cast<std::int32_t>(V_I4(&converted));
 }
 
+DriveProvider::~DriveProvider() {
+  if (com_started_) ::CoUninitialize();
+}
+
 ostrael::Result<std::unique_ptr<ostrael::FileSystemObject>> DriveProvider::create_file_system_object() {
+  if (!com_started_) {
+    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    // A thread that already has COM in another mode can still create the object.
+    if (FAILED(hr) && hr != RPC_E_CHANGED_MODE) return hresult_failure("CoInitializeEx", hr);
+    com_started_ = SUCCEEDED(hr);
+  }
   ComPtr<IUnknown> object;
   RETURN_IF_FAILED_HR("CoCreateInstance",
                       ::CoCreateInstance(kClsidFileSystemObject, nullptr, CLSCTX_INPROC_SERVER, kIidFileSystem3, object.put_void()));

@@ -1,7 +1,6 @@
-// Process entry: error mode, COM, the window and the message loop.
+// Process entry: error mode, the window and the message loop.
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 #include "app/ostraelen.h"
 #include "application.h"
@@ -18,9 +17,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   ::SetErrorMode(SEM_FAILCRITICALERRORS);
 
   win32::Application application;
-  // Without COM the window still works; only "Pen Info" fails, and says so on the debug output.
-  if (HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE); FAILED(hr))
-    application.report_unhandled(describe(win32::hresult_failure("CoInitializeEx", hr)));
 
   INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&common);
@@ -51,7 +47,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ::TranslateMessage(&message);
     ::DispatchMessageW(&message);
   }
-  ::CoUninitialize();
   return static_cast<int>(message.wParam);
 }
 
