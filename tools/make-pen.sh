@@ -58,11 +58,16 @@ staged=()
 cleanup() { for f in "${staged[@]}"; do rm -f -- "$f"; done; }
 trap cleanup EXIT
 
-stage() {  # stage NAME SOURCE [MODE]
+stage() {  # stage NAME SOURCE [MODE [strip]]
   local tmp
   tmp=$(mktemp "$dest/.ostrael-XXXXXX") || fail "cannot write in $dest"
   staged+=("$tmp")
-  cat -- "$2" > "$tmp" || fail "cannot write $1 in $dest"
+  # The build keeps its debug information; the drive does not need it.
+  if [ "${4:-}" = strip ] && command -v strip >/dev/null && strip -o "$tmp" -- "$2" 2>/dev/null; then
+    :
+  else
+    cat -- "$2" > "$tmp" || fail "cannot write $1 in $dest"
+  fi
   chmod "${3:-644}" "$tmp" 2>/dev/null || true  # FAT has no modes
   targets+=("$1")
 }
@@ -72,7 +77,7 @@ exists() { [ -e "$dest/$1" ] || [ -L "$dest/$1" ]; }
 targets=()
 kept=()
 stage Ostrael.exe "$exe"
-stage ostrael "$elf" 755
+stage ostrael "$elf" 755 strip
 stage ostrael.ico "$top/src/ui/assets/ostrael.ico"
 if exists message.txt; then kept+=(message.txt); else stage message.txt "$top/pen/message.txt"; fi
 if exists autorun.inf; then
