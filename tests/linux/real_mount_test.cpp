@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -260,18 +261,27 @@ TEST(RealMount, Ext4LoopMountWithSpacesBindMountAndSymlink) {
   EXPECT_EQ(*via_link->serial_number(), 0x3e6be9de);
 }
 
-TEST(RealMount, NtfsThroughNtfs3gIsNamedNtfs) {
-  if (auto why = mount_refusal(true); !why.empty()) GTEST_SKIP() << why;
-  TempDir dir("ostrael ntfs");
+// An NTFS image labelled OWNERPEN on a loop device, and an empty folder to mount it on.
+class NtfsPen : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (auto why = mount_refusal(true); !why.empty()) GTEST_SKIP() << why;
+    make_sparse_file(image, 16 << 20);
+    auto made = run({"mkntfs", "-F", "-Q", "-q", "-L", "OWNERPEN", image});
+    ASSERT_EQ(made.status, 0) << made.output;
+    loop = std::make_unique<LoopDevice>(image);
+    if (loop->device().empty()) GTEST_SKIP() << "losetup refused: " << loop->error();
+    fs::create_directory(pen);
+  }
+
+  TempDir dir{"ostrael ntfs"};
   std::string image = dir / "pen.img";
-  make_sparse_file(image, 16 << 20);
-  auto made = run({"mkntfs", "-F", "-Q", "-q", "-L", "OWNERPEN", image});
-  ASSERT_EQ(made.status, 0) << made.output;
-  LoopDevice loop(image);
-  if (loop.device().empty()) GTEST_SKIP() << "losetup refused: " << loop.error();
   std::string pen = dir / "pen";
-  fs::create_directory(pen);
-  auto mounted = run({"ntfs-3g", loop.device(), pen});
+  std::unique_ptr<LoopDevice> loop;
+};
+
+TEST_F(NtfsPen, NtfsThroughNtfs3gIsNamedNtfs) {
+  auto mounted = run({"ntfs-3g", loop->device(), pen});
   Mounted pen_mount(pen);
   if (mounted.status != 0) GTEST_SKIP() << "ntfs-3g refused: " << mounted.output;
 
@@ -290,18 +300,8 @@ TEST(RealMount, NtfsThroughNtfs3gIsNamedNtfs) {
   EXPECT_TRUE(*drive->is_ready());
 }
 
-TEST(RealMount, KilledFuseDaemonLeavesADriveThatIsNotReady) {
-  if (auto why = mount_refusal(true); !why.empty()) GTEST_SKIP() << why;
-  TempDir dir("ostrael dead fuse");
-  std::string image = dir / "pen.img";
-  make_sparse_file(image, 16 << 20);
-  auto made = run({"mkntfs", "-F", "-Q", "-q", "-L", "OWNERPEN", image});
-  ASSERT_EQ(made.status, 0) << made.output;
-  LoopDevice loop(image);
-  if (loop.device().empty()) GTEST_SKIP() << "losetup refused: " << loop.error();
-  std::string pen = dir / "pen";
-  fs::create_directory(pen);
-  Daemon daemon(testing::spawn({"ntfs-3g", "-o", "no_detach", loop.device(), pen}));
+TEST_F(NtfsPen, KilledFuseDaemonLeavesADriveThatIsNotReady) {
+  Daemon daemon(testing::spawn({"ntfs-3g", "-o", "no_detach", loop->device(), pen}));
   Mounted pen_mount(pen);
   if (!wait_for_mount(pen)) GTEST_SKIP() << "ntfs-3g did not mount";
   std::string program_dir = pen + "/tools";
