@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <fstream>
 #include <string>
 
 #include "resource.h"
@@ -21,6 +22,7 @@ class Resources : public testing::Test {
     if (windows_path.front() == '/') windows_path = "Z:" + windows_path;
     for (char& c : windows_path)
       if (c == '/') c = '\\';
+    path_ = windows_path;
     exe_ = LoadLibraryExA(windows_path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_TRUE(exe_) << windows_path << " error " << GetLastError();
   }
@@ -33,6 +35,7 @@ class Resources : public testing::Test {
     return std::string(static_cast<const char*>(LockResource(LoadResource(exe_, found))), SizeofResource(exe_, found));
   }
   HMODULE exe_ = nullptr;
+  std::string path_;
 };
 
 #pragma pack(push, 2)
@@ -93,6 +96,19 @@ TEST_F(Resources, VersionRecord) {
   std::wstring text(reinterpret_cast<const wchar_t*>(version.data()), version.size() / 2);
   for (const wchar_t* expected : {L"040904B0", L"2.00.0001", L"Ostrael English Edition", L"Ostrael.exe"})
     EXPECT_NE(text.find(expected), std::wstring::npos) << testing::PrintToString(std::wstring(expected));
+}
+
+TEST_F(Resources, HeaderAsksForAslrDepAndTerminalServerAwareness) {
+  std::ifstream in(path_, std::ios::binary);
+  std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(image.size(), sizeof(IMAGE_DOS_HEADER));
+  auto nt_offset = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data())->e_lfanew;
+  ASSERT_LE(nt_offset + sizeof(IMAGE_NT_HEADERS32), image.size());
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + nt_offset);
+  ASSERT_EQ(nt->Signature, IMAGE_NT_SIGNATURE);
+  for (unsigned flag : {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, IMAGE_DLLCHARACTERISTICS_NX_COMPAT,
+                    IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE})
+    EXPECT_EQ(nt->OptionalHeader.DllCharacteristics & flag, flag) << std::hex << flag;
 }
 
 TEST_F(Resources, ManifestAsksForCommonControls6AndPerMonitorDpi) {

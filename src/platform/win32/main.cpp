@@ -12,7 +12,23 @@
 #include "shell.h"
 #include "text_conversions.h"
 
+namespace {
+
+// A program started from a removable drive must never load a DLL lying next to it: from here on
+// only the system folder is searched. Looked up by name, since systems without the update that
+// brought it must still start.
+void load_dlls_from_system32_only() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  auto found = kernel32 ? ::GetProcAddress(kernel32, "SetDefaultDllDirectories") : nullptr;
+  if (found)
+    reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(found))(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  load_dlls_from_system32_only();
   // Before anything touches a drive: a drive with no medium must not raise a system dialog.
   ::SetErrorMode(SEM_FAILCRITICALERRORS);
 

@@ -1,4 +1,5 @@
-// ShellExecuteW, looked up by name in shell32.dll on first use, with the default verb.
+// ShellExecuteW, looked up by name in shell32.dll (from the system folder only) on first use,
+// with the default verb.
 #include "shell.h"
 
 #include <windows.h>
@@ -15,13 +16,24 @@ std::wstring folder_for_shell(std::string_view directory) {
   return folder;
 }
 
+HMODULE load_system_library(const wchar_t* name) {
+  HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  // Systems older than the search flags refuse them: name the system folder in full instead.
+  wchar_t system[MAX_PATH];
+  UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return nullptr;
+  std::wstring path = std::wstring(system, n) + L"\\" + name;
+  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 ostrael::Status Shell::open_folder(std::string_view directory) {
   using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
   // Only a successful lookup is kept; a failed one is tried again on the next click.
   static ShellExecuteFn shell_execute = nullptr;
   if (!shell_execute) {
-    HMODULE shell32 = ::LoadLibraryW(L"shell32.dll");  // stays loaded with the process
-    if (!shell32) return last_error_failure("LoadLibraryW");
+    HMODULE shell32 = load_system_library(L"shell32.dll");  // stays loaded with the process
+    if (!shell32) return last_error_failure("LoadLibraryExW");
     auto found = ::GetProcAddress(shell32, "ShellExecuteW");
     if (!found) return last_error_failure("GetProcAddress");
     shell_execute = reinterpret_cast<ShellExecuteFn>(reinterpret_cast<void*>(found));
