@@ -15,6 +15,8 @@ packages=(
   dosfstools exfatprogs ntfs-3g e2fsprogs mtools fuse3 libfuse3-dev util-linux
   # number formats of other languages
   locales
+  # the release kit's zip, and unzipping it again in its test
+  python3 unzip
 )
 
 missing=()

@@ -20,6 +20,11 @@ for preset in "${presets[@]}"; do
   ctest --preset "$preset" || status=1
 done
 
+# The release kit, built twice under different builder settings and compared, then unzipped and
+# run; it uses the linux and windows-i686 builds above for its window harnesses.
+echo "== release kit"
+tests/release/release_test.sh || status=1
+
 # The fuzzers are a clang project of their own; their two bounded runs go side by side.
 echo "== fuzz"
 (

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -134,9 +135,11 @@ ui::Rect extents(AtspiAccessible* a, AtspiCoordType type) {
 
 class Program {
  public:
-  // Copies the program into `pen`, next to nothing but what the test put there.
-  Program(const fs::path& pen, std::vector<std::string> env = {}) : pen_(pen) {
-    fs::copy_file(OSTRAEL_PROGRAM, pen / "ostrael", fs::copy_options::overwrite_existing);
+  enum class Copy { ThisBuild, None };
+  // Copies the program into `pen`, next to nothing but what the test put there; with Copy::None
+  // it starts the `ostrael` already lying there.
+  Program(const fs::path& pen, std::vector<std::string> env = {}, Copy copy = Copy::ThisBuild) : pen_(pen) {
+    if (copy == Copy::ThisBuild) fs::copy_file(OSTRAEL_PROGRAM, pen / "ostrael", fs::copy_options::overwrite_existing);
     env.push_back(g_x->env());
     env.push_back(g_bus->env());
     env.push_back(g_runtime_env);
@@ -285,6 +288,24 @@ TEST(ProgramFile, IsNotPositionIndependent) {
   in.read(reinterpret_cast<char*>(&header), sizeof header);
   ASSERT_TRUE(in);
   EXPECT_EQ(header.e_type, ET_EXEC);
+}
+
+// The release kit as an owner unzips it (tests/release/release_test.sh sets OSTRAEL_KIT_PEN):
+// its own program, started where it lies, shows the template message.
+TEST(Kit, ThePenFolderShowsTheTemplateMessage) {
+  const char* pen = std::getenv("OSTRAEL_KIT_PEN");
+  if (!pen) GTEST_SKIP() << "OSTRAEL_KIT_PEN is not set";
+  std::ifstream in(fs::path(pen) / "message.txt", std::ios::binary);
+  std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(expected.substr(0, 3), "\xEF\xBB\xBF");
+  expected.erase(0, 3);
+  for (std::size_t at; (at = expected.find("\r\n")) != std::string::npos;) expected.erase(at, 1);
+
+  Program program(pen, {}, Program::Copy::None);
+  ASSERT_TRUE(program.wait_for_window());
+  EXPECT_EQ(program.text1_text(), expected);
+  program.click("Close");
+  EXPECT_EQ(program.wait_for_exit(5s), 0);
 }
 
 TEST_F(PenTest, MessageThenReportThenMessageAgainThenClose) {

@@ -41,12 +41,17 @@ printf 'OWNERPEN\n' >"$pen/.windows-label"
 printf '8a4c1e3d\n' >"$pen/.windows-serial"
 cp "$exe" "$pen/Ostrael.exe"
 mkfifo "$pen/fifo/message.txt"
-# A pen laid out the way an owner makes one; only the Windows program matters here.
-programs="$work/programs"
-mkdir -p "$programs" "$pen/made"
-cp "$exe" "$programs/Ostrael.exe"
-printf 'not run here' >"$programs/ostrael"
-"$(dirname "$0")/../../tools/make-pen.sh" --programs "$programs" "$pen/made" >/dev/null
+# A pen laid out the way an owner makes one; only the Windows program matters here. With
+# OSTRAEL_E2E_MADE it is that folder instead, as it lies (the release kit's pen).
+if [ -n "${OSTRAEL_E2E_MADE:-}" ]; then
+  ln -s "$OSTRAEL_E2E_MADE" "$pen/made"
+else
+  programs="$work/programs"
+  mkdir -p "$programs" "$pen/made"
+  cp "$exe" "$programs/Ostrael.exe"
+  printf 'not run here' >"$programs/ostrael"
+  "$(dirname "$0")/../../tools/make-pen.sh" --programs "$programs" "$pen/made" >/dev/null
+fi
 ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
 
 rm -f "$artifacts"/*.bmp

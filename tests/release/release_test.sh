@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The release kit: built twice, here and from a copy of the tree at another path with other
+# builder settings, it must come out the same byte for byte; then, unzipped, it must check out
+# and work. Needs the linux and windows-i686 builds of this tree for the two window harnesses.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+status=0
+fail() { echo "FAILED  $*"; status=1; }
+
+echo "== kit, as built here"
+(cd "$top" && tools/release.sh --allow-dirty) || { echo "FAILED  the first build"; exit 1; }
+version=$(cat "$top/build/release-linux/ostrael-version.txt")
+name=ostrael-$version
+
+# The second builder: another path with a space in it, another time zone, locale and umask, and
+# one job instead of all. The copy keeps .git, so both take their time from the same commit.
+other="$work/other builder/ostrael"
+mkdir -p "$other"
+tar -C "$top" --exclude=./build --exclude=./dist --exclude=./artifacts -cf - . | tar -C "$other" -xf -
+echo "== kit, as built in a copy of the tree at another path"
+(
+  cd "$other" && umask 077 && TZ=Pacific/Kiritimati LC_ALL=de_DE.UTF-8 tools/release.sh --allow-dirty --jobs 1
+) || { echo "FAILED  the second build"; exit 1; }
+
+# Same files, same bytes; a difference is named with its first differing offset.
+a="$top/dist" b="$other/dist"
+if ! diff <(cd "$a" && find "$name" "$name.zip" "$name.zip.sha256" -type f | sort) \
+          <(cd "$b" && find "$name" "$name.zip" "$name.zip.sha256" -type f | sort); then
+  fail "the two kits hold different files"
+fi
+while IFS= read -r -d '' f; do
+  if [ -f "$b/$f" ] && ! difference=$(cmp -- "$a/$f" "$b/$f" 2>&1); then
+    fail "$f differs: ${difference#*differ: }"
+  fi
+done < <(cd "$a" && find "$name" "$name.zip" "$name.zip.sha256" -type f -print0)
+[ $status -eq 0 ] && echo "ok      both builds are identical: $(cut -d' ' -f1 "$a/$name.zip.sha256")"
+
+# The kit as an owner gets it.
+unzipped="$work/unzipped"
+mkdir "$unzipped"
+unzip -q "$a/$name.zip" -d "$unzipped" || fail "the zip does not unzip"
+kit="$unzipped/$name"
+(cd "$kit" && sha256sum --quiet -c SHA256SUMS) && echo "ok      SHA256SUMS checks out" || fail "SHA256SUMS"
+[ -x "$kit/pen/ostrael" ] && [ ! -x "$kit/pen/Ostrael.exe" ] || fail "file modes after unzip"
+[ -s "$kit/OWNER.txt" ] && ! grep -q $'[^\r]$' "$kit/OWNER.txt" || fail "OWNER.txt has CRLF line ends"
+
+OSTRAEL_KIT_PEN="$kit/pen" "$top/build/linux/tests/gtk/gtk_program_test" --gtest_filter='Kit.*' \
+  && echo "ok      ostrael from the kit shows the template message" || fail "ostrael from the kit"
+OSTRAEL_E2E_MADE="$kit/pen" GTEST_FILTER='EndToEnd.APenMadeForAnOwner*' sh "$top/tests/win32/run_end_to_end.sh" \
+  "$kit/pen/Ostrael.exe" "$top/build/windows-i686/tests/win32/end_to_end.exe" "$work/e2e" "$work/e2e-artifacts" \
+  && echo "ok      Ostrael.exe from the kit shows the template message" || fail "Ostrael.exe from the kit"
+
+pen="$work/pen made from the kit"
+mkdir "$pen"
+"$top/tools/make-pen.sh" --programs "$kit/pen" "$pen" >/dev/null &&
+  cmp -s "$pen/Ostrael.exe" "$kit/pen/Ostrael.exe" && cmp -s "$pen/message.txt" "$kit/pen/message.txt" &&
+  [ -x "$pen/ostrael" ] && echo "ok      make-pen lays out a pen from the kit" || fail "make-pen from the kit"
+
+exit $status

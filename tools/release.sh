@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Builds both programs for release and writes the kit an owner unzips onto a drive:
+#
+#   dist/ostrael-VERSION/         pen/ (what goes on the drive), OWNER.txt, SHA256SUMS
+#   dist/ostrael-VERSION.zip      the same folder, zipped
+#   dist/ostrael-VERSION.zip.sha256
+#
+#   tools/release.sh [--allow-dirty] [--jobs N]
+#
+# The same commit gives the same bytes wherever and whenever it is built: the only time in the
+# kit is SOURCE_DATE_EPOCH (the commit's time unless set), and the checkout's path, the time zone,
+# the locale, the umask and the parallelism of the build leave no trace. A tree with uncommitted
+# changes is refused, since its kit would match no commit; --allow-dirty builds it anyway.
+set -euo pipefail
+
+usage() { echo "usage: $0 [--allow-dirty] [--jobs N]" >&2; exit 2; }
+fail() { echo "release: $*" >&2; exit 1; }
+
+allow_dirty=false
+jobs=$(nproc)
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --allow-dirty) allow_dirty=true; shift ;;
+    --jobs) [ $# -ge 2 ] && [[ $2 =~ ^[1-9][0-9]*$ ]] || usage; jobs=$2; shift 2 ;;
+    *) usage ;;
+  esac
+done
+
+cd "$(dirname "$0")/.."
+top=$PWD
+
+if [ -n "$(git status --porcelain --untracked-files=normal)" ]; then
+  $allow_dirty || fail "the tree has uncommitted changes, so the kit would match no commit.
+Commit them first, or run with --allow-dirty to build from the tree as it is."
+  echo "release: building from a tree with uncommitted changes (--allow-dirty)" >&2
+fi
+
+# What the builder may vary must not show: one locale, one time zone, one umask.
+export LC_ALL=C TZ=UTC
+umask 022
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+[[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH must be seconds since 1970"
+
+tools/install-deps.sh
+for preset in release-linux release-windows-i686; do
+  echo "== build $preset"
+  mkdir -p build
+  log=build/$preset.log
+  { cmake --preset "$preset" --fresh && cmake --build --preset "$preset" --clean-first -j"$jobs"; } >"$log" 2>&1 ||
+    { tail -n 40 "$log" >&2; fail "the $preset build failed; its log is $log"; }
+done
+version=$(cat build/release-linux/ostrael-version.txt)
+name=ostrael-$version
+kit=dist/$name
+
+rm -rf "$kit" "$kit.zip" "$kit.zip.sha256"
+mkdir -p "$kit/pen"
+programs=$(mktemp -d)
+trap 'rm -rf "$programs"' EXIT
+cp build/release-windows-i686/bin/Ostrael.exe build/release-linux/bin/ostrael "$programs/"
+tools/make-pen.sh --programs "$programs" "$kit/pen" >/dev/null
+
+# The owner's guide is read in Notepad too: CRLF line ends.
+sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' docs/OWNER.txt >"$kit/OWNER.txt"
+(
+  cd "$kit"
+  find . -type f ! -name SHA256SUMS -printf '%P\0' | sort -z | xargs -0 sha256sum -- >SHA256SUMS
+)
+find "$kit" -type f ! -path "$kit/pen/ostrael" -exec chmod 644 {} +
+chmod 755 "$kit/pen/ostrael"
+find "$kit" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+
+python3 tools/release/kit_zip.py "$kit" "$kit.zip"
+touch -d "@$SOURCE_DATE_EPOCH" "$kit.zip"
+(cd dist && sha256sum -- "$name.zip" >"$name.zip.sha256")
+
+echo "Kit:    $top/$kit/"
+echo "Zip:    $top/$kit.zip ($(stat -c %s "$kit.zip") bytes)"
+echo "SHA256: $(cut -d' ' -f1 "$kit.zip.sha256")"
