@@ -73,20 +73,14 @@ pen --label "Anna's pen" "$d" >/dev/null
 check "path with spaces and non-ASCII" laid_out "$d"
 check "label is written as given" autorun_is_plain "$d" "Anna's pen"
 
-# --- autorun.sh, run as the desktop runs it, under dash; the drive gives no execute bit
+# --- autorun.sh under dash, on a drive whose program this machine cannot run
 check "autorun.sh parses" sh -n "$top/pen/autorun.sh"
 if command -v dash >/dev/null; then
   bin="$work/bin"; mkdir -p "$bin"
-  printf '#!/bin/sh\nprintf "%%s" "$1" > "%s/opened"\n' "$work" > "$bin/xdg-open"; chmod +x "$bin/xdg-open"
-  autorun() { (cd "$d" && PATH="$bin:$PATH" dash autorun.sh); }
-  chmod 644 "$d/ostrael"
-  autorun; rc=$?
+  printf '#!/bin/sh\nprintf "%%s" "$1" > "$OPENED"\n' > "$bin/xdg-open"; chmod +x "$bin/xdg-open"
+  (cd "$d" && OPENED="$work/opened" PATH="$bin:$PATH" dash autorun.sh); rc=$?
   check "a program this machine cannot run: autorun.sh fails" test $rc -ne 0
   check "... and opens message.txt instead" test "$(cat "$work/opened" 2>/dev/null)" = "$d/message.txt"
-  rm -f "$work/opened"
-  cp /bin/true "$d/ostrael"; chmod 644 "$d/ostrael"
-  autorun; rc=$?
-  check "a program without an execute bit runs through the loader" test $rc -eq 0 -a ! -e "$work/opened"
 else
   skip "autorun.sh under dash" "dash is not installed"
 fi
