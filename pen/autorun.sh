@@ -49,22 +49,24 @@ interpreter() {
 
 # The loaders worth asking: the program's own, then those ldd tries on this system (RTLDLIST).
 loaders() {
-  interpreter
-  echo
+  printf '%s\n' "$interp"
   ldd=$(command -v ldd) && sed -n 's/^RTLDLIST=//p' "$ldd" 2>/dev/null | tr -d '"' | tr ' ' '\n'
 }
 
 # The first loader that says it can load the program, as ldd asks it: this also refuses a program
 # for another machine and a drive mounted noexec.
 [ -f "$prog" ] || give_up
+interp=$(interpreter)
 loader=$(loaders | while IFS= read -r ld; do
-  case $ld in /*/ld-* | /*/ld.so* | /*/ld64.so*) ;; *) continue ;; esac
+  case $ld in /*) ;; *) continue ;; esac
+  case ${ld##*/} in ld-*.so* | ld.so* | ld64.so*) ;; *) continue ;; esac
   [ -f "$ld" ] && [ -x "$ld" ] || continue
   "$ld" --verify "$prog" >/dev/null 2>&1
   case $? in 0 | 2) printf '%s\n' "$ld" && break ;; esac
 done)
 [ -n "$loader" ] || give_up
 
+# Directly when the kernel can: the file has an execute bit and the loader it names is there.
 # FAT mounts give no execute bit; the loader runs the program all the same.
-if [ -x "$prog" ]; then exec "$prog"; fi
+if [ -x "$prog" ] && [ "$loader" = "$interp" ]; then exec "$prog"; fi
 exec "$loader" "$prog"
