@@ -12,7 +12,7 @@ packages=(
   # running and looking at the windows
   wine wine32:i386 xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core at-spi2-core
   # drives made at test time
-  dosfstools exfatprogs ntfs-3g e2fsprogs mtools fuse3 libfuse3-dev util-linux
+  dosfstools exfatprogs exfat-fuse ntfs-3g e2fsprogs mtools fuse3 libfuse3-dev util-linux
   # number formats of other languages
   locales
   # the release kit's zip, and unzipping it again in its test

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Lays out a pen: both programs, the drive's icon, and the owner's message.txt and autorun.inf
-# unless the drive already has its own.
+# Lays out a pen: both programs, the drive's icon, and the owner's message.txt, autorun.inf and
+# autorun.sh unless the drive already has its own.
 #
 #   tools/make-pen.sh [--label TEXT] [--programs DIR] DESTINATION
 #
@@ -87,6 +87,8 @@ else
   # security tools.
   stage autorun.inf <(printf '[autorun]\r\nicon=ostrael.ico\r\nlabel=%s\r\n' "$label")
 fi
+# What the Linux desktop offers to run when the drive is plugged in.
+if exists autorun.sh; then kept+=(autorun.sh); else stage autorun.sh "$top/pen/autorun.sh" 755; fi
 sync -f "$dest" 2>/dev/null || true
 
 for i in "${!targets[@]}"; do

@@ -1,10 +1,15 @@
-// The real `ostrael`, copied into a pen folder and started on a private Xvfb and session bus,
-// clicked with real X input and read back through the accessibility bus (AT-SPI).
+// The real `ostrael`, copied into a pen folder or laid out by make-pen on a FUSE-mounted exFAT
+// drive, started on a private Xvfb and session bus, clicked with real X input and read back
+// through the accessibility bus (AT-SPI).
 #include <atspi/atspi.h>
 #include <elf.h>
 #include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/mount.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,8 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
 #include "ui/layout.h"
 #include "x_session.h"
+
+extern char** environ;
 
 namespace ostrael::testing {
 namespace {
@@ -133,19 +141,24 @@ ui::Rect extents(AtspiAccessible* a, AtspiCoordType type) {
 
 // ---------------------------------------------------------------- the program
 
+struct InFolder {
+  fs::path dir;
+};
+
 class Program {
  public:
-  enum class Copy { ThisBuild, None };
-  // Copies the program into `pen`, next to nothing but what the test put there; with Copy::None
-  // it starts the `ostrael` already lying there.
-  Program(const fs::path& pen, std::vector<std::string> env = {}, Copy copy = Copy::ThisBuild) : pen_(pen) {
-    if (copy == Copy::ThisBuild) fs::copy_file(OSTRAEL_PROGRAM, pen / "ostrael", fs::copy_options::overwrite_existing);
-    env.push_back(g_x->env());
-    env.push_back(g_bus->env());
-    env.push_back(g_runtime_env);
+  // Copies the program into `pen`, next to nothing but what the test put there.
+  Program(const fs::path& pen, std::vector<std::string> env = {}) : pen_(pen) {
+    fs::copy_file(OSTRAEL_PROGRAM, pen / "ostrael", fs::copy_options::overwrite_existing);
     // Started from elsewhere: the program must find its folder by itself.
-    process_ = Child::start({(pen / "ostrael").string()}, env);
+    start({(pen / "ostrael").string()}, std::move(env), {});
   }
+  // Runs `argv` in a folder, as a file manager starts what a drive offers.
+  Program(const std::vector<std::string>& argv, const InFolder& folder) : pen_(folder.dir) {
+    start(argv, {}, folder.dir.string());
+  }
+
+  pid_t pid() const { return process_.pid(); }
 
   // Waits for the window on the accessibility bus; false if it never came.
   bool wait_for_window() {
@@ -235,6 +248,13 @@ class Program {
   AtspiAccessible* frame() { return frame_.get(); }
 
  private:
+  void start(const std::vector<std::string>& argv, std::vector<std::string> env, const std::string& folder) {
+    env.push_back(g_x->env());
+    env.push_back(g_bus->env());
+    env.push_back(g_runtime_env);
+    process_ = Child::start(argv, env, -1, folder);
+  }
+
   bool find_window() {
     AtspiAccessible* desktop = atspi_get_desktop(0);
     int apps = atspi_accessible_get_child_count(desktop, nullptr);
@@ -301,7 +321,7 @@ TEST(Kit, ThePenFolderShowsTheTemplateMessage) {
   expected.erase(0, 3);
   for (std::size_t at; (at = expected.find("\r\n")) != std::string::npos;) expected.erase(at, 1);
 
-  Program program(pen, {}, Program::Copy::None);
+  Program program({(fs::path(pen) / "ostrael").string()}, InFolder{pen});
   ASSERT_TRUE(program.wait_for_window());
   EXPECT_EQ(program.text1_text(), expected);
   program.click("Close");
@@ -537,6 +557,98 @@ TEST_P(BadInputTest, WindowOpensAndEveryButtonStillWorks) {
 
 INSTANTIATE_TEST_SUITE_P(, BadInputTest, ::testing::ValuesIn(kBadInputs),
                          [](const auto& test) { return std::string(test.param.name); });
+
+// ---------------------------------------------------------------- a finder's road on Linux
+
+// An exFAT drive on a loop device, mounted through FUSE at a path with a space, as a desktop
+// mounts a pen: with fmask=0133 no file has an execute bit, with fmask=0022 every file has.
+class ExfatPen : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "not root: loop devices and mounts need root";
+    if (::access("/dev/fuse", R_OK | W_OK) != 0) GTEST_SKIP() << "no usable /dev/fuse";
+    for (const char* tool : {"mkfs.exfat", "mount.exfat-fuse", "losetup", "dash"})
+      if (!linux_::testing::have_program(tool)) GTEST_SKIP() << tool << " is not installed";
+    linux_::testing::make_sparse_file(dir_ / "pen.img", 32 << 20);
+    auto made = linux_::testing::run({"mkfs.exfat", "-L", "OWNERPEN", dir_ / "pen.img"});
+    ASSERT_EQ(made.status, 0) << made.output;
+    auto loop = linux_::testing::run({"losetup", "--find", "--show", dir_ / "pen.img"});
+    if (loop.status != 0) GTEST_SKIP() << "losetup refused: " << loop.output;
+    loop_ = loop.output.substr(0, loop.output.find('\n'));
+    fs::create_directory(root);
+    std::string options = std::string("fmask=") + GetParam() + ",dmask=0022";
+    auto mounted = linux_::testing::run({"mount.exfat-fuse", "-o", options, loop_, root});
+    if (mounted.status != 0) GTEST_SKIP() << "mount.exfat-fuse refused: " << mounted.output;
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_ && ::umount2(root.c_str(), 0) != 0) ::umount2(root.c_str(), MNT_DETACH);
+    if (!loop_.empty()) (void)linux_::testing::run({"losetup", "-d", loop_});
+  }
+
+  linux_::testing::TempDir dir_{"ostrael exfat"};
+  std::string root = dir_ / "OWNER PEN";
+  std::string loop_;
+  bool mounted_ = false;
+};
+
+std::string exe_of(pid_t pid) {
+  std::error_code error;
+  return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
+}
+
+TEST_P(ExfatPen, AutorunShStartsTheProgramAndPenInfoDescribesTheDrive) {
+  const bool executable = std::string(GetParam()) == "0022";
+  std::string programs = dir_ / "programs";
+  fs::create_directory(programs);
+  fs::copy_file(OSTRAEL_PROGRAM, programs + "/ostrael");
+  write_bytes(programs + "/Ostrael.exe", "MZ");
+  const std::string message = "This pen belongs to Ana.\nPlease call 555-0100.\n";
+  write_bytes(root + "/message.txt", message);
+  auto laid_out = linux_::testing::run({OSTRAEL_MAKE_PEN, "--programs", programs, root});
+  ASSERT_EQ(laid_out.status, 0) << laid_out.output;
+  ASSERT_TRUE(fs::exists(root + "/autorun.sh"));
+
+  // A double click on the program runs into the missing execute bit.
+  std::string program = root + "/ostrael";
+  if (executable) {
+    EXPECT_EQ(::access(program.c_str(), X_OK), 0);
+  } else {
+    char* no_args[] = {program.data(), nullptr};
+    pid_t direct = -1;
+    int refused = ::posix_spawn(&direct, program.c_str(), nullptr, nullptr, no_args, environ);
+    if (refused == 0) {
+      ::kill(direct, SIGKILL);
+      ::waitpid(direct, nullptr, 0);
+    }
+    ASSERT_EQ(refused, EACCES);
+  }
+
+  // What the file manager runs on "Run".
+  Program started({"/bin/sh", "autorun.sh"}, InFolder{root});
+  ASSERT_TRUE(started.wait_for_window());
+  std::string exe = exe_of(started.pid());
+  if (executable)
+    EXPECT_EQ(exe, program) << "the script started the program itself";
+  else
+    EXPECT_NE(exe.find("/ld-"), std::string::npos) << "the script started the loader: " << exe;
+  EXPECT_EQ(started.text1_text(), message);
+
+  started.click("Pen Info");
+  std::vector<std::string> report = started.list1_lines();
+  ASSERT_EQ(report.size(), 10u);
+  EXPECT_EQ(report[3], "File System: exFAT");
+  EXPECT_EQ(report[6], "Pen Path: " + root);
+  EXPECT_EQ(report[9], "Volume Name: OWNERPEN");
+  started.screenshot(std::string("autorun-exfat-fmask-") + GetParam() + ".png");
+
+  started.click("Close");
+  EXPECT_EQ(started.wait_for_exit(5s), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(, ExfatPen, ::testing::Values("0133", "0022"), [](const auto& test) {
+  return std::string(test.param) == "0133" ? std::string("NoExecuteBit") : std::string("ExecuteBit");
+});
 
 }  // namespace
 }  // namespace ostrael::testing

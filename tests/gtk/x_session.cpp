@@ -19,7 +19,8 @@
 
 namespace ostrael::testing {
 
-Child Child::start(const std::vector<std::string>& argv, const std::vector<std::string>& env, int fd_to_pass) {
+Child Child::start(const std::vector<std::string>& argv, const std::vector<std::string>& env, int fd_to_pass,
+                   const std::string& working_directory) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -33,7 +34,7 @@ Child Child::start(const std::vector<std::string>& argv, const std::vector<std::
   GError* error = nullptr;
   GPid pid = -1;
   gboolean ok = g_spawn_async_with_pipes_and_fds(
-      nullptr, args.data(), envp, static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
+      working_directory.empty() ? nullptr : working_directory.c_str(), args.data(), envp, static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
       [](gpointer) { prctl(PR_SET_PDEATHSIG, SIGTERM); }, nullptr, -1, -1, -1, fd_to_pass >= 0 ? source_fds : nullptr, fd_to_pass >= 0 ? target_fds : nullptr,
       fd_to_pass >= 0 ? 1 : 0, &pid, nullptr, nullptr, nullptr, &error);
   g_strfreev(envp);

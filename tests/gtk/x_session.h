@@ -15,9 +15,11 @@ class Child {
  public:
   Child() = default;
   // argv[0] is looked up in PATH; `env` entries "NAME=value" replace or add to ours.
-  // `fd_to_pass`, if not -1, is given to the child as descriptor 3. The child is ended when
-  // this process dies, so a crashed test leaves no server behind.
-  static Child start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}, int fd_to_pass = -1);
+  // `fd_to_pass`, if not -1, is given to the child as descriptor 3; `working_directory`, if not
+  // empty, is where it starts. The child is ended when this process dies, so a crashed test
+  // leaves no server behind.
+  static Child start(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}, int fd_to_pass = -1,
+                     const std::string& working_directory = {});
   Child(Child&& other) noexcept;
   Child& operator=(Child&& other) noexcept;
   ~Child();

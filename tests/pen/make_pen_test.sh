@@ -27,7 +27,8 @@ pen() { "$make_pen" --programs "$programs" "$@"; }
 laid_out() {  # every file in place, with the template's bytes
   local d=$1
   cmp -s "$d/Ostrael.exe" "$programs/Ostrael.exe" && cmp -s "$d/ostrael" "$programs/ostrael" &&
-    cmp -s "$d/ostrael.ico" "$top/src/ui/assets/ostrael.ico" && cmp -s "$d/message.txt" "$top/pen/message.txt"
+    cmp -s "$d/ostrael.ico" "$top/src/ui/assets/ostrael.ico" && cmp -s "$d/message.txt" "$top/pen/message.txt" &&
+    cmp -s "$d/autorun.sh" "$top/pen/autorun.sh"
 }
 
 autorun_is_plain() {
@@ -57,10 +58,12 @@ check "message template is UTF-8 with BOM and CRLF" template_is_bom_crlf
 d="$work/owned"; mkdir "$d"
 printf 'my own words' > "$d/message.txt"
 printf '[autorun]\r\nlabel=MINE\r\n' > "$d/autorun.inf"
+printf 'echo mine\n' > "$d/autorun.sh"
 printf 'old' > "$d/Ostrael.exe"
 out=$(pen --label NEWNAME "$d")
 check "existing message.txt is kept" test "$(cat "$d/message.txt")" = "my own words"
 check "existing autorun.inf is kept" grep -q MINE "$d/autorun.inf"
+check "existing autorun.sh is kept" test "$(cat "$d/autorun.sh")" = "echo mine"
 check "programs are updated" cmp -s "$d/Ostrael.exe" "$programs/Ostrael.exe"
 check "it says what it left" grep -q '^kept   message.txt' <<<"$out"
 
@@ -69,6 +72,18 @@ d="$work/my pen ünïcødé (2)"; mkdir "$d"
 pen --label "Anna's pen" "$d" >/dev/null
 check "path with spaces and non-ASCII" laid_out "$d"
 check "label is written as given" autorun_is_plain "$d" "Anna's pen"
+
+# --- autorun.sh under dash, on a drive whose program this machine cannot run
+check "autorun.sh parses" sh -n "$top/pen/autorun.sh"
+if command -v dash >/dev/null; then
+  bin="$work/bin"; mkdir -p "$bin"
+  printf '#!/bin/sh\nprintf "%%s" "$1" > "$OPENED"\n' > "$bin/xdg-open"; chmod +x "$bin/xdg-open"
+  (cd "$d" && OPENED="$work/opened" PATH="$bin:$PATH" dash autorun.sh); rc=$?
+  check "a program this machine cannot run: autorun.sh fails" test $rc -ne 0
+  check "... and opens message.txt instead" test "$(cat "$work/opened" 2>/dev/null)" = "$d/message.txt"
+else
+  skip "autorun.sh under dash" "dash is not installed"
+fi
 
 # --- labels that could add lines or keys are refused, and nothing is written
 d="$work/label"; mkdir "$d"
@@ -117,9 +132,9 @@ if command -v mkfs.vfat >/dev/null && command -v mcopy >/dev/null; then
   stage="$work/stage"; mkdir "$stage"
   pen --label OWNERPEN "$stage" >/dev/null
   MTOOLS_SKIP_CHECK=1 mcopy -i "$img" "$stage"/Ostrael.exe "$stage"/ostrael "$stage"/ostrael.ico \
-    "$stage"/message.txt "$stage"/autorun.inf ::/
+    "$stage"/message.txt "$stage"/autorun.inf "$stage"/autorun.sh ::/
   back="$work/back"; mkdir "$back"
-  MTOOLS_SKIP_CHECK=1 mcopy -i "$img" ::/Ostrael.exe ::/ostrael ::/ostrael.ico ::/message.txt ::/autorun.inf "$back"/
+  MTOOLS_SKIP_CHECK=1 mcopy -i "$img" ::/Ostrael.exe ::/ostrael ::/ostrael.ico ::/message.txt ::/autorun.inf ::/autorun.sh "$back"/
   check "FAT32 image through mtools reads back" laid_out "$back"
   check "FAT32 image keeps autorun.inf" autorun_is_plain "$back" OWNERPEN
 

@@ -43,7 +43,7 @@ mkdir "$unzipped"
 unzip -q "$a/$name.zip" -d "$unzipped" || fail "the zip does not unzip"
 kit="$unzipped/$name"
 (cd "$kit" && sha256sum --quiet -c SHA256SUMS) && echo "ok      SHA256SUMS checks out" || fail "SHA256SUMS"
-[ -x "$kit/pen/ostrael" ] && [ ! -x "$kit/pen/Ostrael.exe" ] || fail "file modes after unzip"
+[ -x "$kit/pen/ostrael" ] && [ -x "$kit/pen/autorun.sh" ] && [ ! -x "$kit/pen/Ostrael.exe" ] || fail "file modes after unzip"
 [ -s "$kit/OWNER.txt" ] && ! grep -q $'[^\r]$' "$kit/OWNER.txt" || fail "OWNER.txt has CRLF line ends"
 
 OSTRAEL_KIT_PEN="$kit/pen" "$top/build/linux/tests/gtk/gtk_program_test" --gtest_filter='Kit.*' \
@@ -55,7 +55,7 @@ OSTRAEL_E2E_MADE="$kit/pen" GTEST_FILTER='EndToEnd.APenMadeForAnOwner*' sh "$top
 pen="$work/pen made from the kit"
 mkdir "$pen"
 "$top/tools/make-pen.sh" --programs "$kit/pen" "$pen" >/dev/null &&
-  cmp -s "$pen/Ostrael.exe" "$kit/pen/Ostrael.exe" && cmp -s "$pen/message.txt" "$kit/pen/message.txt" &&
+  cmp -s "$pen/Ostrael.exe" "$kit/pen/Ostrael.exe" && cmp -s "$pen/autorun.sh" "$kit/pen/autorun.sh" &&
   [ -x "$pen/ostrael" ] && echo "ok      make-pen lays out a pen from the kit" || fail "make-pen from the kit"
 
 exit $status

@@ -4,7 +4,8 @@
     kit_zip.py KIT_DIR OUT.zip
 
 Every entry is named TOP/path with TOP the kit folder's name, in byte order of the path, with the
-time SOURCE_DATE_EPOCH (UTC), mode 0755 for the Linux program and 0644 for the rest, deflated at
+time SOURCE_DATE_EPOCH (UTC), mode 0755 for the Linux program and its
+starter script and 0644 for the rest, deflated at
 level 9 and with no extra fields. Nothing of the file system (times, owners, umask, order of
 listing) and nothing of the builder's locale or time zone goes into it. Directories get no
 entries of their own: unzip tools make them from the paths.
@@ -14,7 +15,7 @@ import sys
 import time
 import zipfile
 
-EXECUTABLES = {"pen/ostrael"}
+EXECUTABLES = {"pen/ostrael", "pen/autorun.sh"}
 
 
 def main():

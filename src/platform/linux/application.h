@@ -1,6 +1,7 @@
 // The application object on Linux: the executable's directory, process end, stderr diagnostics.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,26 @@ namespace ostrael::linux_ {
 // "/ostrael" gives "/". Only the root itself ends with "/".
 std::string directory_of(std::string_view executable_path);
 
+// What a process knows about how it was started.
+struct StartPaths {
+  std::string self_exe;       // /proc/self/exe, as the kernel resolved it
+  std::string loader;         // the program's interpreter (PT_INTERP); empty for a static program
+  std::string execfn;         // getauxval(AT_EXECFN); empty when missing
+  std::string link_map_name;  // the name of the first link map (the main program's)
+  std::string cwd;            // the working directory, which relative names above are read against
+};
+
+// realpath: an absolute path without symbolic links, or "" when the path does not resolve.
+using ResolvePath = std::function<std::string(const std::string&)>;
+
+// The running program's file. Started through the dynamic loader ("ld.so ostrael"), self_exe
+// names the loader; then the program is AT_EXECFN, or the main link map's name when AT_EXECFN
+// also names the loader. "" when neither names the program.
+std::string program_path(const StartPaths& paths, const ResolvePath& resolve);
+
 class Application : public ostrael::Application {
  public:
-  // The directory of /proc/self/exe, read afresh on each call.
+  // The directory of the program's file (see program_path), read afresh on each call.
   Result<std::string> application_directory() override;
   // Flushes stdio and leaves with status 0; no atexit handlers or destructors run.
   void end_program() override;
