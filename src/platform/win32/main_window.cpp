@@ -163,26 +163,24 @@ ostrael::Status MainWindow::create() {
   // Created at the primary monitor's origin, so that its dpi is the one the window starts with.
   hwnd_ = ::CreateWindowExW(0, kWindowClass, caption.c_str(), style, 0, 0, 0, 0, nullptr, nullptr, instance_, this);
   if (!hwnd_) return last_error_failure("CreateWindowExW");
-  FORWARD_IF_FAILED(create_controls());
-  FORWARD_IF_FAILED(create_tooltips());
   int dpi = window_dpi(hwnd_);
   FORWARD_IF_FAILED(make_fonts(dpi));
-  lay_out(dpi);
+  // Every control is made where it belongs and with its font, and the window gets its size and
+  // place in one move: under Wine each move of a window is a round trip to the server.
+  FORWARD_IF_FAILED(create_controls(dpi));
 
   // Centred on the screen, that is the primary monitor.
-  RECT window;
-  ::GetWindowRect(hwnd_, &window);
+  SIZE size = window_size(dpi);
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  int width = window.right - window.left, height = window.bottom - window.top;
-  int x = monitor.rcMonitor.left + (monitor.rcMonitor.right - monitor.rcMonitor.left - width) / 2;
-  int y = monitor.rcMonitor.top + (monitor.rcMonitor.bottom - monitor.rcMonitor.top - height) / 2;
-  ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  int x = monitor.rcMonitor.left + (monitor.rcMonitor.right - monitor.rcMonitor.left - size.cx) / 2;
+  int y = monitor.rcMonitor.top + (monitor.rcMonitor.bottom - monitor.rcMonitor.top - size.cy) / 2;
+  ::SetWindowPos(hwnd_, nullptr, x, y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
   return {};
 }
 
-ostrael::Status MainWindow::create_controls() {
+ostrael::Status MainWindow::create_controls(int dpi) {
   for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
     const ui::Control& c = ui::kControls[i];
     const wchar_t* window_class = nullptr;
@@ -215,10 +213,17 @@ ostrael::Status MainWindow::create_controls() {
     if (c.tab_stop) style |= WS_TABSTOP;
     HWND parent = c.container ? control(*c.container) : hwnd_;
     std::wstring text = to_utf16(c.text);
-    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, 0, 0, 0, 0, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))), instance_, nullptr);
+    RECT r = control_rect(i, dpi);
+    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, r.left, r.top, r.right - r.left,
+                                   r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))),
+                                   instance_, nullptr);
     if (!child) return last_error_failure("CreateWindowExW");
     controls_[i] = child;
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_of(i)), FALSE);
+    // A list box fits its height to whole lines of the font it has when it is sized, and it was
+    // made with the system font; sized again, it fits the lines of its own.
+    if (c.type == ui::ControlType::ListBox)
+      ::SetWindowPos(child, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (c.type == ui::ControlType::Frame && !::SetWindowSubclass(child, frame_subclass, 0, 0))
       return last_error_failure("SetWindowSubclass");
     // The EDIT's default limit is 32K characters; 0 lifts it to what memory allows.
@@ -227,7 +232,8 @@ ostrael::Status MainWindow::create_controls() {
   return {};
 }
 
-ostrael::Status MainWindow::create_tooltips() {
+ostrael::Status MainWindow::add_tooltips() {
+  if (tooltip_) return {};
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
   if (!tooltip_) return last_error_failure("CreateWindowExW");
@@ -257,34 +263,47 @@ ostrael::Status MainWindow::make_fonts(int dpi) {
     ASSIGN_OR_FORWARD(HFONT handle, create_font(c.font, dpi));
     fonts.push_back({c.font, UniqueFont(handle)});
   }
-  // The controls let go of the old fonts in lay_out before these replace them.
+  // The controls let go of the old fonts here, before these replace them.
   std::swap(fonts_, fonts);
   for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-    for (const MadeFont& f : fonts_)
-      if (same_font(f.font, ui::kControls[i].font))
-        ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(f.handle.get()), FALSE);
+    if (controls_[i]) ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_of(i)), FALSE);
   return {};
+}
+
+HFONT MainWindow::font_of(std::size_t index) const {
+  for (const MadeFont& f : fonts_)
+    if (same_font(f.font, ui::kControls[index].font)) return f.handle.get();
+  return nullptr;
+}
+
+RECT MainWindow::control_rect(std::size_t index, int dpi) const {
+  const ui::Control& c = ui::kControls[index];
+  ui::Rect r = ui::client_pixels(c, dpi);
+  if (c.container) {
+    for (const ui::Control& parent : ui::kControls)
+      if (parent.id == *c.container) {
+        ui::Rect p = ui::client_pixels(parent, dpi);
+        r.left -= p.left;
+        r.top -= p.top;
+      }
+  }
+  return {r.left, r.top, r.left + r.width, r.top + r.height};
+}
+
+SIZE MainWindow::window_size(int dpi) const {
+  RECT window{0, 0, ui::twips_to_pixels(ui::kForm.client_width_twips, dpi), ui::twips_to_pixels(ui::kForm.client_height_twips, dpi)};
+  adjust_window_rect(window, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                     static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi);
+  return {window.right - window.left, window.bottom - window.top};
 }
 
 void MainWindow::lay_out(int dpi) {
   for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
-    const ui::Control& c = ui::kControls[i];
-    ui::Rect r = ui::client_pixels(c, dpi);
-    if (c.container) {
-      for (const ui::Control& parent : ui::kControls)
-        if (parent.id == *c.container) {
-          ui::Rect p = ui::client_pixels(parent, dpi);
-          r.left -= p.left;
-          r.top -= p.top;
-        }
-    }
-    ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r = control_rect(i, dpi);
+    ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  RECT window{0, 0, ui::twips_to_pixels(ui::kForm.client_width_twips, dpi), ui::twips_to_pixels(ui::kForm.client_height_twips, dpi)};
-  adjust_window_rect(window, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)),
-                     static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi);
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SIZE size = window_size(dpi);
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
