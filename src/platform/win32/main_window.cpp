@@ -160,24 +160,24 @@ ostrael::Status MainWindow::create() {
   if (ui::kForm.min_button) style |= WS_MINIMIZEBOX;
   if (ui::kForm.max_button) style |= WS_MAXIMIZEBOX;
   if (ui::kForm.resizable) style |= WS_THICKFRAME;
-  // Created at the primary monitor's origin, so that its dpi is the one the window starts with.
-  hwnd_ = ::CreateWindowExW(0, kWindowClass, caption.c_str(), style, 0, 0, 0, 0, nullptr, nullptr, instance_, this);
-  if (!hwnd_) return last_error_failure("CreateWindowExW");
-  int dpi = window_dpi(hwnd_);
+  // The window is made at its size and place and every control where it belongs, with its font:
+  // under Wine each later move of a window costs a round of requests to the server. A window on
+  // the primary monitor has the system dpi, unless that monitor's scale changed since sign-in;
+  // then it is sized again for the dpi it got.
+  int dpi = system_dpi();
   FORWARD_IF_FAILED(make_fonts(dpi));
-  // Every control is made where it belongs and with its font, and the window gets its size and
-  // place in one move: under Wine each move of a window is a round trip to the server.
-  FORWARD_IF_FAILED(create_controls(dpi));
-
-  // Centred on the screen, that is the primary monitor.
-  SIZE size = window_size(dpi);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  int x = monitor.rcMonitor.left + (monitor.rcMonitor.right - monitor.rcMonitor.left - size.cx) / 2;
-  int y = monitor.rcMonitor.top + (monitor.rcMonitor.bottom - monitor.rcMonitor.top - size.cy) / 2;
-  ::SetWindowPos(hwnd_, nullptr, x, y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
-  return {};
+  RECT place = centred_on_primary(dpi, style);
+  hwnd_ = ::CreateWindowExW(0, kWindowClass, caption.c_str(), style, place.left, place.top, place.right - place.left,
+                            place.bottom - place.top, nullptr, nullptr, instance_, this);
+  if (!hwnd_) return last_error_failure("CreateWindowExW");
+  if (int got = window_dpi(hwnd_); got != dpi) {
+    dpi = got;
+    FORWARD_IF_FAILED(make_fonts(dpi));
+    place = centred_on_primary(dpi, style);
+    ::SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return create_controls(dpi);
 }
 
 ostrael::Status MainWindow::create_controls(int dpi) {
@@ -290,11 +290,21 @@ RECT MainWindow::control_rect(std::size_t index, int dpi) const {
   return {r.left, r.top, r.left + r.width, r.top + r.height};
 }
 
-SIZE MainWindow::window_size(int dpi) const {
+RECT MainWindow::outer_rect(int dpi, DWORD style) {
   RECT window{0, 0, ui::twips_to_pixels(ui::kForm.client_width_twips, dpi), ui::twips_to_pixels(ui::kForm.client_height_twips, dpi)};
-  adjust_window_rect(window, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)),
-                     static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi);
-  return {window.right - window.left, window.bottom - window.top};
+  adjust_window_rect(window, style, 0, dpi);
+  return window;
+}
+
+RECT MainWindow::centred_on_primary(int dpi, DWORD style) {
+  RECT window = outer_rect(dpi, style);
+  int width = window.right - window.left, height = window.bottom - window.top;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  int x = monitor.rcMonitor.left + (monitor.rcMonitor.right - monitor.rcMonitor.left - width) / 2;
+  int y = monitor.rcMonitor.top + (monitor.rcMonitor.bottom - monitor.rcMonitor.top - height) / 2;
+  return {x, y, x + width, y + height};
 }
 
 void MainWindow::lay_out(int dpi) {
@@ -302,8 +312,9 @@ void MainWindow::lay_out(int dpi) {
     RECT r = control_rect(i, dpi);
     ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  SIZE size = window_size(dpi);
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT window = outer_rect(dpi, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)));
+  ::SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

@@ -64,8 +64,11 @@ class MainWindow final : public ostrael::Controls {
   HFONT font_of(std::size_t index) const;
   // The control's rectangle in its parent's client area, in pixels at `dpi`.
   RECT control_rect(std::size_t index, int dpi) const;
-  // The outer size of the window whose client area is the form's at `dpi`.
-  SIZE window_size(int dpi) const;
+  // The outer rectangle, at the origin, of a window with `style` whose client area is the
+  // form's at `dpi`.
+  static RECT outer_rect(int dpi, DWORD style);
+  // That rectangle centred on the primary monitor, where the window first shows.
+  static RECT centred_on_primary(int dpi, DWORD style);
   // Moves every control to its place and sizes the window for a new `dpi`.
   void lay_out(int dpi);
   void on_click(std::size_t index);
