@@ -18,10 +18,58 @@ constexpr IID kIidFileSystem3 = {0x2A0B9D10, 0x4B87, 0x11D3, {0xA9, 0x7A, 0x00, 
 constexpr IID kIidFileSystem = {0x0AB5A3D0, 0xE5B6, 0x11D0, {0xAB, 0xF5, 0x00, 0xA0, 0xC9, 0x0F, 0xFF, 0xC0}};
 constexpr IID kIidDrive = {0xC7C3F5A0, 0x88A3, 0x11D0, {0xAB, 0xCB, 0x00, 0xA0, 0xC9, 0x0F, 0xFF, 0xC0}};
 
+// ole32 and oleaut32 are looked up on the first "Pen Info", like COM itself: imported, they
+// load before the program's first statement and, under Wine, bring rpcrt4 and combase along,
+// all before the window shows.
+struct ComRuntime {
+  decltype(&::CoInitializeEx) co_initialize_ex = nullptr;
+  decltype(&::CoCreateInstance) co_create_instance = nullptr;
+  decltype(&::CoUninitialize) co_uninitialize = nullptr;
+  decltype(&::SysAllocStringLen) sys_alloc_string_len = nullptr;
+  decltype(&::SysFreeString) sys_free_string = nullptr;
+  decltype(&::SysStringLen) sys_string_len = nullptr;
+  decltype(&::VariantChangeType) variant_change_type = nullptr;
+  decltype(&::VariantClear) variant_clear = nullptr;
+};
+
+// Empty until com_runtime() first succeeds; the two libraries then stay with the process.
+ComRuntime com;
+
+template <class Fn>
+bool look_up(HMODULE module, const char* name, Fn& out) {
+  out = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+  return out != nullptr;
+}
+
+// Only a complete lookup is kept; a failed one is tried again on the next "Pen Info".
+ostrael::Status com_runtime() {
+  if (com.variant_clear) return {};
+  HMODULE ole32 = ::LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!ole32) return last_error_failure("LoadLibraryExW");
+  HMODULE oleaut32 = ::LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!oleaut32) return last_error_failure("LoadLibraryExW");
+  ComRuntime found;
+  if (!look_up(ole32, "CoInitializeEx", found.co_initialize_ex) || !look_up(ole32, "CoCreateInstance", found.co_create_instance) ||
+      !look_up(ole32, "CoUninitialize", found.co_uninitialize) ||
+      !look_up(oleaut32, "SysAllocStringLen", found.sys_alloc_string_len) ||
+      !look_up(oleaut32, "SysFreeString", found.sys_free_string) || !look_up(oleaut32, "SysStringLen", found.sys_string_len) ||
+      !look_up(oleaut32, "VariantChangeType", found.variant_change_type) ||
+      !look_up(oleaut32, "VariantClear", found.variant_clear))
+    return last_error_failure("GetProcAddress");
+  com = found;
+  return {};
+}
+
+// What VariantInit does, without oleaut32.
+void variant_init(VARIANT& v) { V_VT(&v) = VT_EMPTY; }
+
 struct Variant {
   VARIANT v;
-  Variant() { ::VariantInit(&v); }
-  ~Variant() { ::VariantClear(&v); }
+  Variant() { variant_init(v); }
+  // Only a call into the runtime fills one, so the runtime is there to empty it.
+  ~Variant() {
+    if (V_VT(&v) != VT_EMPTY) com.variant_clear(&v);
+  }
   Variant(const Variant&) = delete;
   Variant& operator=(const Variant&) = delete;
 };
@@ -30,9 +78,9 @@ struct Bstr {
   BSTR s;
   explicit Bstr(std::string_view utf8) {
     std::wstring wide = to_utf16(utf8);
-    s = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    s = com.sys_alloc_string_len(wide.data(), static_cast<UINT>(wide.size()));
   }
-  ~Bstr() { ::SysFreeString(s); }
+  ~Bstr() { com.sys_free_string(s); }
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;
 };
@@ -44,9 +92,9 @@ ostrael::Failure exception_failure(std::string_view operation, EXCEPINFO& info) 
   HRESULT code = info.scode ? info.scode : (info.wCode ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_DISPATCH, info.wCode) : DISP_E_EXCEPTION);
   ostrael::Failure failure = hresult_failure(operation, code);
   if (info.bstrDescription && *info.bstrDescription) failure.text = to_utf8(info.bstrDescription);
-  ::SysFreeString(info.bstrSource);
-  ::SysFreeString(info.bstrDescription);
-  ::SysFreeString(info.bstrHelpFile);
+  com.sys_free_string(info.bstrSource);
+  com.sys_free_string(info.bstrDescription);
+  com.sys_free_string(info.bstrHelpFile);
   return failure;
 }
 
@@ -65,9 +113,9 @@ ostrael::Status invoke(IDispatch* object, const wchar_t* name, WORD flags, VARIA
 }
 
 ostrael::Result<std::string> variant_to_text(VARIANT& value, std::string_view operation) {
-  if (V_VT(&value) != VT_BSTR) RETURN_IF_FAILED_HR(operation, ::VariantChangeType(&value, &value, 0, VT_BSTR));
+  if (V_VT(&value) != VT_BSTR) RETURN_IF_FAILED_HR(operation, com.variant_change_type(&value, &value, 0, VT_BSTR));
   BSTR s = V_BSTR(&value);
-  return to_utf8({s, s ? ::SysStringLen(s) : 0});
+  return to_utf8({s, s ? com.sys_string_len(s) : 0});
 }
 
 class Drive final : public ostrael::Drive {
@@ -81,7 +129,7 @@ class Drive final : public ostrael::Drive {
   ostrael::Result<bool> is_ready() override {
     Variant v;
     FORWARD_IF_FAILED(get(L"IsReady", v, "IsReady"));
-    if (V_VT(&v.v) != VT_BOOL) RETURN_IF_FAILED_HR("IsReady", ::VariantChangeType(&v.v, &v.v, 0, VT_BOOL));
+    if (V_VT(&v.v) != VT_BOOL) RETURN_IF_FAILED_HR("IsReady", com.variant_change_type(&v.v, &v.v, 0, VT_BOOL));
     return V_BOOL(&v.v) != VARIANT_FALSE;
   }
   ostrael::Result<std::string> path() override { return text(L"Path", "Path"); }
@@ -156,34 +204,37 @@ ostrael::Result<double> variant_to_double(const VARIANT& value) {
     default:
       return hresult_failure("VariantChangeType", DISP_E_TYPEMISMATCH);
   }
+  FORWARD_IF_FAILED(com_runtime());
   VARIANT converted;
-  ::VariantInit(&converted);
-  RETURN_IF_FAILED_HR("VariantChangeType", ::VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_R8));
+  variant_init(converted);
+  RETURN_IF_FAILED_HR("VariantChangeType", com.variant_change_type(&converted, const_cast<VARIANT*>(&value), 0, VT_R8));
   return V_R8(&converted);
 }
 
 ostrael::Result<std::int32_t> variant_to_int32(const VARIANT& value) {
   if (V_VT(&value) == VT_UI4) return static_cast<std::int32_t>(V_UI4(&value));
+  FORWARD_IF_FAILED(com_runtime());
   VARIANT converted;
-  ::VariantInit(&converted);
-  RETURN_IF_FAILED_HR("VariantChangeType", ::VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_I4));
+  variant_init(converted);
+  RETURN_IF_FAILED_HR("VariantChangeType", com.variant_change_type(&converted, const_cast<VARIANT*>(&value), 0, VT_I4));
   return static_cast<std::int32_t>(V_I4(&converted));
 }
 
 DriveProvider::~DriveProvider() {
-  if (com_started_) ::CoUninitialize();
+  if (com_started_) com.co_uninitialize();
 }
 
 ostrael::Result<std::unique_ptr<ostrael::FileSystemObject>> DriveProvider::create_file_system_object() {
+  FORWARD_IF_FAILED(com_runtime());
   if (!com_started_) {
-    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    HRESULT hr = com.co_initialize_ex(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     // A thread that already has COM in another mode can still create the object.
     if (FAILED(hr) && hr != RPC_E_CHANGED_MODE) return hresult_failure("CoInitializeEx", hr);
     com_started_ = SUCCEEDED(hr);
   }
   ComPtr<IUnknown> object;
   RETURN_IF_FAILED_HR("CoCreateInstance",
-                      ::CoCreateInstance(kClsidFileSystemObject, nullptr, CLSCTX_INPROC_SERVER, kIidFileSystem3, object.put_void()));
+                      com.co_create_instance(kClsidFileSystemObject, nullptr, CLSCTX_INPROC_SERVER, kIidFileSystem3, object.put_void()));
   ComPtr<IDispatch> file_system;
   RETURN_IF_FAILED_HR("CoCreateInstance", object->QueryInterface(kIidFileSystem, file_system.put_void()));
   return std::unique_ptr<ostrael::FileSystemObject>(new FileSystemObject(std::move(file_system)));

@@ -15,8 +15,8 @@ ostrael::Result<double> variant_to_double(const VARIANT& value);
 // A 32-bit signed value; an unsigned 32-bit one keeps its bits, so serial FFFFFFFF reads -1.
 ostrael::Result<std::int32_t> variant_to_int32(const VARIANT& value);
 
-// COM starts on the first "Pen Info", not at start-up, where under Wine it costs more than the
-// whole window; it ends with the provider.
+// COM and its libraries start on the first "Pen Info", not at start-up, where under Wine they
+// cost more than the whole window; COM ends with the provider.
 class DriveProvider final : public ostrael::DriveProvider {
  public:
   DriveProvider() = default;

@@ -55,6 +55,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   form.dispatch(ostrael::EventSource::Form, ostrael::Event::Load);
   window.show();
+  if (auto status = window.add_tooltips(); !status) application.report_unhandled(describe(status.failure()));
 
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {

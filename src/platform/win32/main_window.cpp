@@ -160,29 +160,27 @@ ostrael::Status MainWindow::create() {
   if (ui::kForm.min_button) style |= WS_MINIMIZEBOX;
   if (ui::kForm.max_button) style |= WS_MAXIMIZEBOX;
   if (ui::kForm.resizable) style |= WS_THICKFRAME;
-  // Created at the primary monitor's origin, so that its dpi is the one the window starts with.
-  hwnd_ = ::CreateWindowExW(0, kWindowClass, caption.c_str(), style, 0, 0, 0, 0, nullptr, nullptr, instance_, this);
-  if (!hwnd_) return last_error_failure("CreateWindowExW");
-  FORWARD_IF_FAILED(create_controls());
-  FORWARD_IF_FAILED(create_tooltips());
-  int dpi = window_dpi(hwnd_);
+  // The window is made at its size and place and every control where it belongs, with its font:
+  // under Wine each later move of a window costs a round of requests to the server. A window on
+  // the primary monitor has the system dpi, unless that monitor's scale changed since sign-in;
+  // then it is sized again for the dpi it got.
+  int dpi = system_dpi();
   FORWARD_IF_FAILED(make_fonts(dpi));
-  lay_out(dpi);
-
-  // Centred on the screen, that is the primary monitor.
-  RECT window;
-  ::GetWindowRect(hwnd_, &window);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  int width = window.right - window.left, height = window.bottom - window.top;
-  int x = monitor.rcMonitor.left + (monitor.rcMonitor.right - monitor.rcMonitor.left - width) / 2;
-  int y = monitor.rcMonitor.top + (monitor.rcMonitor.bottom - monitor.rcMonitor.top - height) / 2;
-  ::SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  return {};
+  RECT place = centred_on_primary(dpi, style);
+  hwnd_ = ::CreateWindowExW(0, kWindowClass, caption.c_str(), style, place.left, place.top, place.right - place.left,
+                            place.bottom - place.top, nullptr, nullptr, instance_, this);
+  if (!hwnd_) return last_error_failure("CreateWindowExW");
+  if (int got = window_dpi(hwnd_); got != dpi) {
+    dpi = got;
+    FORWARD_IF_FAILED(make_fonts(dpi));
+    place = centred_on_primary(dpi, style);
+    ::SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  return create_controls(dpi);
 }
 
-ostrael::Status MainWindow::create_controls() {
+ostrael::Status MainWindow::create_controls(int dpi) {
   for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
     const ui::Control& c = ui::kControls[i];
     const wchar_t* window_class = nullptr;
@@ -215,10 +213,17 @@ ostrael::Status MainWindow::create_controls() {
     if (c.tab_stop) style |= WS_TABSTOP;
     HWND parent = c.container ? control(*c.container) : hwnd_;
     std::wstring text = to_utf16(c.text);
-    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, 0, 0, 0, 0, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))), instance_, nullptr);
+    RECT r = control_rect(i, dpi);
+    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, r.left, r.top, r.right - r.left,
+                                   r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))),
+                                   instance_, nullptr);
     if (!child) return last_error_failure("CreateWindowExW");
     controls_[i] = child;
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_of(i)), FALSE);
+    // A list box fits its height to whole lines of the font it has when it is sized, and it was
+    // made with the system font; sized again, it fits the lines of its own.
+    if (c.type == ui::ControlType::ListBox)
+      ::SetWindowPos(child, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (c.type == ui::ControlType::Frame && !::SetWindowSubclass(child, frame_subclass, 0, 0))
       return last_error_failure("SetWindowSubclass");
     // The EDIT's default limit is 32K characters; 0 lifts it to what memory allows.
@@ -227,7 +232,8 @@ ostrael::Status MainWindow::create_controls() {
   return {};
 }
 
-ostrael::Status MainWindow::create_tooltips() {
+ostrael::Status MainWindow::add_tooltips() {
+  if (tooltip_) return {};
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
   if (!tooltip_) return last_error_failure("CreateWindowExW");
@@ -257,32 +263,56 @@ ostrael::Status MainWindow::make_fonts(int dpi) {
     ASSIGN_OR_FORWARD(HFONT handle, create_font(c.font, dpi));
     fonts.push_back({c.font, UniqueFont(handle)});
   }
-  // The controls let go of the old fonts in lay_out before these replace them.
+  // The controls let go of the old fonts here, before these replace them.
   std::swap(fonts_, fonts);
   for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-    for (const MadeFont& f : fonts_)
-      if (same_font(f.font, ui::kControls[i].font))
-        ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(f.handle.get()), FALSE);
+    if (controls_[i]) ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_of(i)), FALSE);
   return {};
+}
+
+HFONT MainWindow::font_of(std::size_t index) const {
+  for (const MadeFont& f : fonts_)
+    if (same_font(f.font, ui::kControls[index].font)) return f.handle.get();
+  return nullptr;
+}
+
+RECT MainWindow::control_rect(std::size_t index, int dpi) const {
+  const ui::Control& c = ui::kControls[index];
+  ui::Rect r = ui::client_pixels(c, dpi);
+  if (c.container) {
+    for (const ui::Control& parent : ui::kControls)
+      if (parent.id == *c.container) {
+        ui::Rect p = ui::client_pixels(parent, dpi);
+        r.left -= p.left;
+        r.top -= p.top;
+      }
+  }
+  return {r.left, r.top, r.left + r.width, r.top + r.height};
+}
+
+RECT MainWindow::outer_rect(int dpi, DWORD style) {
+  RECT window{0, 0, ui::twips_to_pixels(ui::kForm.client_width_twips, dpi), ui::twips_to_pixels(ui::kForm.client_height_twips, dpi)};
+  adjust_window_rect(window, style, 0, dpi);
+  return window;
+}
+
+RECT MainWindow::centred_on_primary(int dpi, DWORD style) {
+  RECT window = outer_rect(dpi, style);
+  int width = window.right - window.left, height = window.bottom - window.top;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  int x = monitor.rcMonitor.left + (monitor.rcMonitor.right - monitor.rcMonitor.left - width) / 2;
+  int y = monitor.rcMonitor.top + (monitor.rcMonitor.bottom - monitor.rcMonitor.top - height) / 2;
+  return {x, y, x + width, y + height};
 }
 
 void MainWindow::lay_out(int dpi) {
   for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
-    const ui::Control& c = ui::kControls[i];
-    ui::Rect r = ui::client_pixels(c, dpi);
-    if (c.container) {
-      for (const ui::Control& parent : ui::kControls)
-        if (parent.id == *c.container) {
-          ui::Rect p = ui::client_pixels(parent, dpi);
-          r.left -= p.left;
-          r.top -= p.top;
-        }
-    }
-    ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r = control_rect(i, dpi);
+    ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
-  RECT window{0, 0, ui::twips_to_pixels(ui::kForm.client_width_twips, dpi), ui::twips_to_pixels(ui::kForm.client_height_twips, dpi)};
-  adjust_window_rect(window, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)),
-                     static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi);
+  RECT window = outer_rect(dpi, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)));
   ::SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   ::InvalidateRect(hwnd_, nullptr, TRUE);

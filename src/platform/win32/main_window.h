@@ -41,6 +41,9 @@ class MainWindow final : public ostrael::Controls {
   // Clicks go to this form from now on.
   void attach(ostrael::ostraelen& form) { form_ = &form; }
   void show();
+  // The tooltips of the pictures. Nothing on the first paint needs them and no pointer rests on
+  // a picture before the window shows, so they are added after show() and cost it nothing.
+  ostrael::Status add_tooltips();
   HWND hwnd() const { return hwnd_; }
 
   ostrael::Status set_text1_text(std::string_view text) override;
@@ -54,10 +57,19 @@ class MainWindow final : public ostrael::Controls {
   LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
 
   ostrael::Status register_classes();
-  ostrael::Status create_controls();
-  ostrael::Status create_tooltips();
+  // Makes every control at its place for `dpi`, with its font from make_fonts.
+  ostrael::Status create_controls(int dpi);
+  // Makes the fonts for `dpi` and hands them to the controls there are.
   ostrael::Status make_fonts(int dpi);
-  // Places every control, sets the fonts and sizes the window for `dpi`.
+  HFONT font_of(std::size_t index) const;
+  // The control's rectangle in its parent's client area, in pixels at `dpi`.
+  RECT control_rect(std::size_t index, int dpi) const;
+  // The outer rectangle, at the origin, of a window with `style` whose client area is the
+  // form's at `dpi`.
+  static RECT outer_rect(int dpi, DWORD style);
+  // That rectangle centred on the primary monitor, where the window first shows.
+  static RECT centred_on_primary(int dpi, DWORD style);
+  // Moves every control to its place and sizes the window for a new `dpi`.
   void lay_out(int dpi);
   void on_click(std::size_t index);
   // Adds the next piece of a long message to Text1, keeping the reader's view and selection.
