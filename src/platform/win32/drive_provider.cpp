@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include "failure.h"
+#include "system_library.h"
 #include "unique_handle.h"
 #include "utf16.h"
 
@@ -44,9 +45,9 @@ bool look_up(HMODULE module, const char* name, Fn& out) {
 // Only a complete lookup is kept; a failed one is tried again on the next "Pen Info".
 ostrael::Status com_runtime() {
   if (com.variant_clear) return {};
-  HMODULE ole32 = ::LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE ole32 = load_system_library(L"ole32.dll");
   if (!ole32) return last_error_failure("LoadLibraryExW");
-  HMODULE oleaut32 = ::LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  HMODULE oleaut32 = load_system_library(L"oleaut32.dll");
   if (!oleaut32) return last_error_failure("LoadLibraryExW");
   ComRuntime found;
   if (!look_up(ole32, "CoInitializeEx", found.co_initialize_ex) || !look_up(ole32, "CoCreateInstance", found.co_create_instance) ||

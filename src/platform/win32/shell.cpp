@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "failure.h"
+#include "system_library.h"
 #include "utf16.h"
 
 namespace win32 {
@@ -14,17 +15,6 @@ std::wstring folder_for_shell(std::string_view directory) {
   std::wstring folder = to_utf16(directory);
   if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
   return folder;
-}
-
-HMODULE load_system_library(const wchar_t* name) {
-  HMODULE module = ::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
-  // Systems older than the search flags refuse them: name the system folder in full instead.
-  wchar_t system[MAX_PATH];
-  UINT n = ::GetSystemDirectoryW(system, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return nullptr;
-  std::wstring path = std::wstring(system, n) + L"\\" + name;
-  return ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 ostrael::Status Shell::open_folder(std::string_view directory) {

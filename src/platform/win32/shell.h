@@ -1,8 +1,6 @@
 // "Open Pen": asks the desktop shell to open a folder.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
 #include "platform/platform.h"
@@ -12,9 +10,6 @@ namespace win32 {
 // The folder as the shell gets it: UTF-16, with a trailing backslash so that it can only be
 // taken as a folder, never as a program of the same name beside it.
 std::wstring folder_for_shell(std::string_view directory);
-
-// A DLL from the system folder only, never one lying next to the program on the drive.
-HMODULE load_system_library(const wchar_t* name);
 
 class Shell final : public ostrael::Shell {
  public:
