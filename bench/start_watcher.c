@@ -1,12 +1,16 @@
 // The start-up clock of bench/run.sh: spawns a program on the current X display and reports how
 // long its first top-level window took to be mapped and then exposed, and its peak RSS.
 //
-//   start_watcher [-t timeout_seconds] [-l linger_ms] -- program [arguments...]
+//   start_watcher [-t timeout_seconds] [-l linger_ms] [-n title] -- program [arguments...]
+//
+// With -n, only a window whose title holds `title` counts: an editor may map another window
+// (a splash, a helper) before its main one.
 //
 // Prints "map_ms expose_ms peak_rss_kib raced" and ends the program. "raced" is 1 when the
 // window was mapped before the watcher could ask for its Expose events; the map time then stands
 // for both, which is when the server sends the first Expose anyway (no window manager on Xvfb).
 #define _GNU_SOURCE
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <errno.h>
 #include <poll.h>
@@ -26,6 +30,24 @@ static double now_ms(void) {
   struct timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// The window's title, UTF-8 or Latin-1 as the program set it; "" when it has none yet.
+static void window_title(Display* display, Window window, char* out, size_t size) {
+  out[0] = 0;
+  Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  Atom names[] = {XInternAtom(display, "_NET_WM_NAME", False), XA_WM_NAME};
+  for (size_t i = 0; i < sizeof names / sizeof names[0] && !out[0]; ++i) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = NULL;
+    if (XGetWindowProperty(display, window, names[i], 0, 1024, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) == Success && data && format == 8 && (type == utf8 || type == XA_STRING)) {
+      snprintf(out, size, "%.*s", (int)count, (const char*)data);
+    }
+    if (data) XFree(data);
+  }
 }
 
 static int ignore_errors(Display* display, XErrorEvent* error) {
@@ -51,14 +73,16 @@ static long end_child(pid_t child) {
 
 int main(int argc, char** argv) {
   double timeout_ms = 30000, linger_ms = 0;
+  const char* title = NULL;
   int opt;
-  while ((opt = getopt(argc, argv, "+t:l:")) != -1) {
+  while ((opt = getopt(argc, argv, "+t:l:n:")) != -1) {
     if (opt == 't') timeout_ms = atof(optarg) * 1000;
     else if (opt == 'l') linger_ms = atof(optarg);
+    else if (opt == 'n') title = optarg;
     else return 64;
   }
   if (optind >= argc) {
-    fprintf(stderr, "usage: %s [-t seconds] [-l linger_ms] -- program [arguments...]\n", argv[0]);
+    fprintf(stderr, "usage: %s [-t seconds] [-l linger_ms] [-n title] -- program [arguments...]\n", argv[0]);
     return 64;
   }
 
@@ -123,6 +147,11 @@ int main(int argc, char** argv) {
         if (e->event != root || e->override_redirect || target != None) break;
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display, e->window, &attributes) || attributes.class != InputOutput) break;
+        if (title) {
+          char name[1024];
+          window_title(display, e->window, name, sizeof name);
+          if (!strstr(name, title)) break;
+        }
         target = e->window;
         mapped = at;
         // Asked again: a window mapped before our first XSelectInput reached the server never
