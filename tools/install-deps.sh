@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, where they are missing.
 # As root it installs them; otherwise it prints the apt-get line to run.
+#   --bench  also what bench/run.sh needs besides: the text editor it compares against
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,9 @@ packages=(
   # number formats of other languages
   locales
 )
+if [ "${1:-}" = --bench ]; then
+  packages+=(mousepad)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
