@@ -1,12 +1,17 @@
 // The start-up clock of bench/run.sh: spawns a program on the current X display and reports how
 // long its first top-level window took to be mapped and then exposed, and its peak RSS.
 //
-//   start_watcher [-t timeout_seconds] [-l linger_ms] -- program [arguments...]
+//   start_watcher [-t timeout_seconds] [-l linger_ms] [-n title] -- program [arguments...]
+//
+// With -n, only a window whose title holds `title` counts, and its time is when it has been both
+// exposed and so titled: an editor may map another window before its main one, or show its main
+// window empty and name it after the file once it has read it.
 //
 // Prints "map_ms expose_ms peak_rss_kib raced" and ends the program. "raced" is 1 when the
 // window was mapped before the watcher could ask for its Expose events; the map time then stands
 // for both, which is when the server sends the first Expose anyway (no window manager on Xvfb).
 #define _GNU_SOURCE
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <errno.h>
 #include <poll.h>
@@ -26,6 +31,24 @@ static double now_ms(void) {
   struct timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// The window's title, UTF-8 or Latin-1 as the program set it; "" when it has none yet.
+static void window_title(Display* display, Window window, char* out, size_t size) {
+  out[0] = 0;
+  Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  Atom names[] = {XInternAtom(display, "_NET_WM_NAME", False), XA_WM_NAME};
+  for (size_t i = 0; i < sizeof names / sizeof names[0] && !out[0]; ++i) {
+    Atom type;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = NULL;
+    if (XGetWindowProperty(display, window, names[i], 0, 1024, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) == Success && data && format == 8 && (type == utf8 || type == XA_STRING)) {
+      snprintf(out, size, "%.*s", (int)count, (const char*)data);
+    }
+    if (data) XFree(data);
+  }
 }
 
 static int ignore_errors(Display* display, XErrorEvent* error) {
@@ -51,14 +74,16 @@ static long end_child(pid_t child) {
 
 int main(int argc, char** argv) {
   double timeout_ms = 30000, linger_ms = 0;
+  const char* title = NULL;
   int opt;
-  while ((opt = getopt(argc, argv, "+t:l:")) != -1) {
+  while ((opt = getopt(argc, argv, "+t:l:n:")) != -1) {
     if (opt == 't') timeout_ms = atof(optarg) * 1000;
     else if (opt == 'l') linger_ms = atof(optarg);
+    else if (opt == 'n') title = optarg;
     else return 64;
   }
   if (optind >= argc) {
-    fprintf(stderr, "usage: %s [-t seconds] [-l linger_ms] -- program [arguments...]\n", argv[0]);
+    fprintf(stderr, "usage: %s [-t seconds] [-l linger_ms] [-n title] -- program [arguments...]\n", argv[0]);
     return 64;
   }
 
@@ -82,8 +107,16 @@ int main(int argc, char** argv) {
   }
 
   Window target = None;
-  double mapped = -1, exposed = -1, done_at = -1;
+  double mapped = -1, exposed = -1, titled = title ? -1 : 0, done_at = -1;
   int raced = 0;
+  // With a title to wait for: the top-level windows mapped so far, until one bears it.
+  struct Candidate {
+    Window window;
+    double mapped, exposed;
+  } candidates[64];
+  int candidate_count = 0;
+  const long mask = ExposureMask | StructureNotifyMask | (title ? PropertyChangeMask : 0);
+  Atom net_wm_name = XInternAtom(display, "_NET_WM_NAME", False);
   struct pollfd x = {ConnectionNumber(display), POLLIN, 0};
   for (;;) {
     double t = now_ms();
@@ -96,7 +129,9 @@ int main(int argc, char** argv) {
     if (target != None && exposed < 0 && t - mapped > 500) {
       raced = 1;  // no Expose came: it went out before we listened
       exposed = mapped;
-      done_at = t;
+    }
+    if (target != None && exposed >= 0 && titled >= 0 && done_at < 0) {
+      done_at = exposed > titled ? exposed : titled;
       continue;
     }
     if (waitpid(child, NULL, WNOHANG) == child) {
@@ -115,7 +150,7 @@ int main(int argc, char** argv) {
       case CreateNotify: {
         XCreateWindowEvent* e = &event.xcreatewindow;
         if (e->parent != root || e->override_redirect || target != None) break;
-        XSelectInput(display, e->window, ExposureMask | StructureNotifyMask);
+        XSelectInput(display, e->window, mask);
         break;
       }
       case MapNotify: {
@@ -123,23 +158,46 @@ int main(int argc, char** argv) {
         if (e->event != root || e->override_redirect || target != None) break;
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display, e->window, &attributes) || attributes.class != InputOutput) break;
-        target = e->window;
-        mapped = at;
         // Asked again: a window mapped before our first XSelectInput reached the server never
         // sent us its first Expose, and there is no way to tell it from one that has none coming.
-        XSelectInput(display, target, ExposureMask | StructureNotifyMask);
+        XSelectInput(display, e->window, mask);
+        if (title) {
+          if (candidate_count == (int)(sizeof candidates / sizeof candidates[0])) break;
+          candidates[candidate_count++] = (struct Candidate){e->window, at, -1};
+          char name[1024];
+          window_title(display, e->window, name, sizeof name);
+          if (!strstr(name, title)) break;
+          titled = at;
+        }
+        target = e->window;
+        mapped = at;
+        break;
+      }
+      case PropertyNotify: {
+        XPropertyEvent* e = &event.xproperty;
+        if (!title || target != None || (e->atom != XA_WM_NAME && e->atom != net_wm_name)) break;
+        for (int i = 0; i < candidate_count; ++i) {
+          if (candidates[i].window != e->window) continue;
+          char name[1024];
+          window_title(display, e->window, name, sizeof name);
+          if (!strstr(name, title)) break;
+          target = e->window;
+          mapped = candidates[i].mapped;
+          exposed = candidates[i].exposed;
+          titled = at;
+          break;
+        }
         break;
       }
       case Expose:
-        if (event.xexpose.window == target && exposed < 0) {
-          exposed = at;
-          done_at = at;
-        }
+        if (event.xexpose.window == target && exposed < 0) exposed = at;
+        for (int i = 0; target == None && i < candidate_count; ++i)
+          if (candidates[i].window == event.xexpose.window && candidates[i].exposed < 0) candidates[i].exposed = at;
         break;
     }
   }
   long rss = end_child(child);
-  printf("%.3f %.3f %ld %d\n", mapped - start, exposed - start, rss, raced);
+  printf("%.3f %.3f %ld %d\n", mapped - start, done_at - start, rss, raced);
   XCloseDisplay(display);
   return 0;
 }

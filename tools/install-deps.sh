@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, where they are missing.
 # As root it installs them; otherwise it prints the apt-get line to run.
+#   --bench  also what bench/run.sh needs besides: the text editor it compares against
 set -euo pipefail
 
 packages=(
@@ -18,6 +19,9 @@ packages=(
   # the release kit's zip, and unzipping it again in its test
   python3 unzip
 )
+if [ "${1:-}" = --bench ]; then
+  packages+=(mousepad)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -173,6 +173,11 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
     pango_font_description_free(font);
   }
   gtk_tree_view_insert_column_with_attributes(tree, -1, nullptr, renderer, "text", 0, nullptr);
+  // The header is never shown, yet the column sizes its button at every allocation, and the
+  // default title label would load the theme's header font for it: an empty box measures nothing.
+  GtkWidget* no_title = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+  gtk_widget_show(no_title);
+  gtk_tree_view_column_set_widget(gtk_tree_view_get_column(tree, 0), no_title);
   gtk_container_add(GTK_CONTAINER(scroller), view);
   gtk_widget_set_can_focus(scroller, FALSE);
   return view;

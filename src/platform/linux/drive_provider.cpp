@@ -3,6 +3,7 @@
 #include "platform/linux/drive_provider.h"
 
 #include <blkid/blkid.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <libudev.h>
 #include <linux/fs.h>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "platform/linux/mountinfo.h"
@@ -27,9 +29,49 @@ namespace {
 constexpr std::string_view kSystemUdevData = "/run/udev/data";
 constexpr std::string_view kLiveMountinfo = "/proc/";
 
+// libudev is opened on the first look at a drive rather than linked: only "Pen Info" needs it,
+// and loading it with the program lengthens every start-up.
+struct Udev {
+  decltype(&::udev_new) new_context;
+  decltype(&::udev_unref) unref_context;
+  decltype(&::udev_device_new_from_devnum) device_from_devnum;
+  decltype(&::udev_device_unref) unref_device;
+  decltype(&::udev_device_get_properties_list_entry) properties;
+  decltype(&::udev_list_entry_get_next) next;
+  decltype(&::udev_list_entry_get_name) name;
+  decltype(&::udev_list_entry_get_value) value;
+};
+
+template <typename Function>
+bool find_symbol(void* library, const char* name, Function& out) {
+  out = reinterpret_cast<Function>(dlsym(library, name));
+  return out != nullptr;
+}
+
+// Null when the system has no libudev; the library then stays unused, as a missing database.
+const Udev* udev_library() {
+  static const std::optional<Udev> loaded = []() -> std::optional<Udev> {
+    void* library = dlopen("libudev.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!library) return std::nullopt;
+    Udev u{};
+    if (find_symbol(library, "udev_new", u.new_context) && find_symbol(library, "udev_unref", u.unref_context) &&
+        find_symbol(library, "udev_device_new_from_devnum", u.device_from_devnum) &&
+        find_symbol(library, "udev_device_unref", u.unref_device) &&
+        find_symbol(library, "udev_device_get_properties_list_entry", u.properties) &&
+        find_symbol(library, "udev_list_entry_get_next", u.next) &&
+        find_symbol(library, "udev_list_entry_get_name", u.name) &&
+        find_symbol(library, "udev_list_entry_get_value", u.value))
+      return u;  // open for the rest of the program, as a linked library would be
+    dlclose(library);
+    return std::nullopt;
+  }();
+  return loaded ? &*loaded : nullptr;
+}
+
 struct UdevUnref {
-  void operator()(udev* u) const { udev_unref(u); }
-  void operator()(udev_device* d) const { udev_device_unref(d); }
+  const Udev* library;
+  void operator()(udev* u) const { library->unref_context(u); }
+  void operator()(udev_device* d) const { library->unref_device(d); }
 };
 struct BlkidFree {
   void operator()(blkid_probe probe) const { blkid_free_probe(probe); }
@@ -108,14 +150,15 @@ std::map<std::string, std::string> udev_properties(dev_t device, const Roots& ro
     return text ? parse_udev_db(*text) : std::map<std::string, std::string>{};
   }
   std::map<std::string, std::string> properties;
-  std::unique_ptr<udev, UdevUnref> context(udev_new());
+  const Udev* u = udev_library();
+  if (!u) return properties;
+  std::unique_ptr<udev, UdevUnref> context(u->new_context(), UdevUnref{u});
   if (!context) return properties;
-  std::unique_ptr<udev_device, UdevUnref> dev(udev_device_new_from_devnum(context.get(), 'b', device));
+  std::unique_ptr<udev_device, UdevUnref> dev(u->device_from_devnum(context.get(), 'b', device), UdevUnref{u});
   if (!dev) return properties;
-  for (udev_list_entry* item = udev_device_get_properties_list_entry(dev.get()); item;
-       item = udev_list_entry_get_next(item)) {
-    const char* name = udev_list_entry_get_name(item);
-    const char* value = udev_list_entry_get_value(item);
+  for (udev_list_entry* item = u->properties(dev.get()); item; item = u->next(item)) {
+    const char* name = u->name(item);
+    const char* value = u->value(item);
     if (name && value) properties[name] = value;
   }
   return properties;
