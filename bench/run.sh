@@ -30,21 +30,8 @@ for f in "$ostrael" "$exe" "$bare_exe" "$bench/start_watcher"; do
 done
 
 scratch=$(mktemp -d)
-xvfb_pid=
-bus_pid=
-cleanup() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
-  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$scratch"
-}
-trap cleanup EXIT
-
-exec 3>"$scratch/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$scratch/display")"
+. bench/session.sh
+bench_start_xvfb
 # The same quiet desktop for every program: no accessibility bus, no home of the user's.
 export NO_AT_BRIDGE=1 HOME="$scratch/home" XDG_CACHE_HOME="$scratch/home/.cache" XDG_CONFIG_HOME="$scratch/home/.config"
 mkdir -p "$HOME"
@@ -65,19 +52,7 @@ case $message in *[[:space:]]*) echo "the scratch folder's path has a space: $me
 bus_address=$(dbus-daemon --session --fork --print-address=1 --print-pid=3 3>"$scratch/bus_pid")
 bus_pid=$(cat "$scratch/bus_pid")
 
-export WINEPREFIX="$PWD/build/bench-windows-i686/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-# Warm: a persistent server, and a prefix made before the first timed run. The server starts
-# in the prefix's folder and refuses one that does not exist yet, as in a fresh build tree.
-mkdir -p "$WINEPREFIX"
-wineserver -k 2>/dev/null || true
-wineserver -p
-wineboot -i >/dev/null 2>&1
-# Wine ends its desktop and services when the last program leaves, and the next program to start
-# pays for bringing them back. A program that waits on a pipe for the whole run keeps them up,
-# so each timed start is a warm one; it ends when this script closes the pipe.
-mkfifo "$scratch/keep-warm"
-wine cmd.exe <"$scratch/keep-warm" >/dev/null 2>&1 &
-exec 4>"$scratch/keep-warm"
+bench_warm_wine "$PWD/build/bench-windows-i686/wineprefix"
 
 # name -> command; each run prints "map_ms expose_ms peak_rss_kib raced".
 declare -A programs=(
@@ -115,12 +90,6 @@ for i in $(seq "$runs"); do
 done
 echo >&2
 
-column() {  # file field -> sorted values
-  awk -v f="$2" '{ print $f }' "$1" | sort -g
-}
-median() { column "$1" "$2" | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-spread() { column "$1" "$2" | awk '{ v[NR] = $1 } END { printf "%.1f / %.1f / %.1f", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a / b }'; }
 verdict() { awk -v v="$1" -v goal="$2" 'BEGIN { print (v <= goal) ? "met" : "NOT met" }'; }
 verdict_below() { awk -v v="$1" -v goal="$2" 'BEGIN { print (v < goal) ? "met" : "NOT met" }'; }
 row() { printf '%-44s %14s %10s  %s\n' "$@"; }
