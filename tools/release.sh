@@ -66,8 +66,6 @@ sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' docs/OWNER.txt >"$kit/OWNER.txt"
   cd "$kit"
   find . -type f ! -name SHA256SUMS -printf '%P\0' | sort -z | xargs -0 sha256sum -- >SHA256SUMS
 )
-find "$kit" -type f -exec chmod 644 {} +
-chmod 755 "$kit/pen/ostrael" "$kit/pen/autorun.sh"
 find "$kit" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
 python3 tools/release/kit_zip.py "$kit" "$kit.zip"

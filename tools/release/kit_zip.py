@@ -4,18 +4,16 @@
     kit_zip.py KIT_DIR OUT.zip
 
 Every entry is named TOP/path with TOP the kit folder's name, in byte order of the path, with the
-time SOURCE_DATE_EPOCH (UTC), mode 0755 for the Linux program and its
-starter script and 0644 for the rest, deflated at
-level 9 and with no extra fields. Nothing of the file system (times, owners, umask, order of
-listing) and nothing of the builder's locale or time zone goes into it. Directories get no
-entries of their own: unzip tools make them from the paths.
+time SOURCE_DATE_EPOCH (UTC), deflated at level 9 and with no extra fields. Of a file's mode only
+its owner's execute bit counts (make-pen sets it on the Linux program and its starter script): the
+entry gets 0755 with it and 0644 without. Nothing else of the file system (times, owners, umask,
+order of listing) and nothing of the builder's locale or time zone goes into it. Directories get
+no entries of their own: unzip tools make them from the paths.
 """
 import os
 import sys
 import time
 import zipfile
-
-EXECUTABLES = {"pen/ostrael", "pen/autorun.sh"}
 
 
 def main():
@@ -38,7 +36,7 @@ def main():
         for path in paths:
             info = zipfile.ZipInfo(f"{top}/{path}", date_time=stamp)
             info.create_system = 3  # Unix, so that unzip honours the modes below
-            mode = 0o755 if path in EXECUTABLES else 0o644
+            mode = 0o755 if os.stat(os.path.join(kit, path)).st_mode & 0o100 else 0o644
             info.external_attr = (0o100000 | mode) << 16
             info.compress_type = zipfile.ZIP_DEFLATED
             with open(os.path.join(kit, path), "rb") as f:
