@@ -448,16 +448,16 @@ AtkObject* ostrael_line_list_get_accessible(GtkWidget* widget) {
   if (!accessible) {
     accessible = ATK_OBJECT(g_object_new(ostrael_line_list_accessible_get_type(), "widget", widget, nullptr));
     atk_object_initialize(accessible, widget);
-    g_object_set_qdata(G_OBJECT(widget), list_accessible_quark(), accessible);
+    g_object_set_qdata_full(G_OBJECT(widget), list_accessible_quark(), accessible, g_object_unref);
   }
   return accessible;
 }
 
+// The accessible stays with the widget until it is finalized: GTK's own handlers still ask for
+// it while the tree view takes itself apart.
 void ostrael_line_list_destroy(GtkWidget* widget) {
-  if (gpointer accessible = g_object_steal_qdata(G_OBJECT(widget), list_accessible_quark())) {
-    gtk_accessible_set_widget(GTK_ACCESSIBLE(accessible), nullptr);
-    g_object_unref(accessible);
-  }
+  if (gpointer accessible = g_object_get_qdata(G_OBJECT(widget), list_accessible_quark()))
+    if (gtk_accessible_get_widget(GTK_ACCESSIBLE(accessible))) gtk_accessible_set_widget(GTK_ACCESSIBLE(accessible), nullptr);
   GTK_WIDGET_CLASS(ostrael_line_list_parent_class)->destroy(widget);
 }
 
