@@ -120,6 +120,8 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
     item.placed = parent ? parent : item.widget;
     items_.push_back(item);
   }
+  // Each caption labels its picture for a screen reader. Without an underline in its text the
+  // label gives the picture no access key.
   for (const Item& picture : items_)
     if (picture.control->type == ui::ControlType::Image)
       for (const Item& label : items_)
