@@ -365,6 +365,16 @@ std::set<DWORD> process_ids() {
   return ids;
 }
 
+// Whether the process has loaded the DLL, by file name.
+bool has_module(DWORD pid, const wchar_t* name) {
+  win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+  MODULEENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Module32FirstW(snapshot.get(), &entry); ok; ok = Module32NextW(snapshot.get(), &entry))
+    if (lstrcmpiW(entry.szModule, name) == 0) return true;
+  return false;
+}
+
 std::wstring process_name(DWORD pid) {
   win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
@@ -887,8 +897,11 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   std::this_thread::sleep_for(200ms);
   ASSERT_TRUE(w.list_lines().empty()) << "a press released off the picture ran its handler";
 
+  // Nothing of the accessibility runtime loads before a reader asks.
+  EXPECT_FALSE(has_module(run.pid(), L"oleacc.dll"));
   ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   print_accessible_tree(w);
+  EXPECT_TRUE(has_module(run.pid(), L"oleacc.dll"));
   {
     EXPECT_EQ(facts_of(client_object(w.hwnd).get()).name, L"Ostrael ");
 
