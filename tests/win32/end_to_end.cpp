@@ -245,6 +245,16 @@ void move_mouse(POINT p) {
   std::this_thread::sleep_for(100ms);
 }
 
+// Wine moves the pointer asynchronously: this waits until it is there.
+bool point_at(POINT p) {
+  move_mouse(p);
+  return wait_until([&] {
+    POINT at{};
+    GetCursorPos(&at);
+    return at.x == p.x && at.y == p.y;
+  }, 2s);
+}
+
 void click(POINT p) {
   move_mouse(p);
   INPUT input[2]{};
@@ -625,7 +635,8 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
 
   // The hand over each picture, the arrow over a caption.
   auto cursor_at = [](POINT p) {
-    move_mouse(p);
+    point_at(p);
+    std::this_thread::sleep_for(200ms);  // and the window under it has set its cursor
     CURSORINFO info{};
     info.cbSize = sizeof info;
     GetCursorInfo(&info);
@@ -869,15 +880,6 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   // pressing it (released off the picture, so nothing runs).
   RECT outline;
   GetWindowRect(w.hwnd, &outline);
-  // Wine moves the pointer asynchronously; each step waits until it is there.
-  auto point_at = [](POINT p) {
-    move_mouse(p);
-    return wait_until([&] {
-      POINT at{};
-      GetCursorPos(&at);
-      return at.x == p.x && at.y == p.y;
-    }, 2s);
-  };
   const POINT away{outline.left + 5, outline.bottom + 40};
   ASSERT_TRUE(point_at(away));
   screenshot(w, L"at-rest");
@@ -983,8 +985,10 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
     EXPECT_EQ(pictures[index_of(ui::ControlId::Image2)]->accDoDefaultAction(self), S_OK);
     EXPECT_TRUE(wait_until([&] { return w.text1_visible(); }));
 
-    // Close ends the program, after the call has come back to the reader.
-    EXPECT_EQ(pictures[index_of(ui::ControlId::Image1)]->accDoDefaultAction(self), S_OK);
+    // Close ends the program. Wine's RPC sends the reply from a thread of its own, which the
+    // program's end can overtake; a handler run inside the call would never reply at all.
+    HRESULT closed = pictures[index_of(ui::ControlId::Image1)]->accDoDefaultAction(self);
+    EXPECT_TRUE(closed == S_OK || closed == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)) << std::hex << closed;
     EXPECT_TRUE(run.exited(5s));
     EXPECT_EQ(run.exit_code(), 0u);
     EXPECT_FALSE(run.crashed());

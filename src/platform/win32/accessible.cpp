@@ -84,13 +84,13 @@ class AccessibleControl final : public IAccessible {
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) {
+    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDispatch) || riid == __uuidof(IAccessible)) {
       *out = static_cast<IAccessible*>(this);
       AddRef();
       return S_OK;
     }
     // The standard enumeration walks child windows; without it a reader counts the lines.
-    if (list_items_ && riid == IID_IEnumVARIANT) return E_NOINTERFACE;
+    if (list_items_ && riid == __uuidof(IEnumVARIANT)) return E_NOINTERFACE;
     return standard_->QueryInterface(riid, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
@@ -249,11 +249,11 @@ LRESULT answer_get_object(HWND hwnd, const ui::Control& control, WPARAM wparam, 
   if (static_cast<DWORD>(lparam) != static_cast<DWORD>(OBJID_CLIENT)) return 0;
   if (!start_runtime()) return 0;
   ComPtr<IAccessible> standard;
-  if (FAILED(runtime.create_std_accessible_object(hwnd, OBJID_CLIENT, IID_IAccessible, standard.put_void()))) return 0;
+  if (FAILED(runtime.create_std_accessible_object(hwnd, OBJID_CLIENT, __uuidof(IAccessible), standard.put_void()))) return 0;
   bool list_items = control.type == ui::ControlType::ListBox && !standard_knows_lists(standard.get());
   auto* object = new AccessibleControl(hwnd, control, std::move(standard), list_items);
   // On failure this is an error code, which is what the reader is to be given.
-  LRESULT result = runtime.lresult_from_object(IID_IAccessible, wparam, object);
+  LRESULT result = runtime.lresult_from_object(__uuidof(IAccessible), wparam, object);
   object->Release();
   return result;
 }

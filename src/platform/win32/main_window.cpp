@@ -99,16 +99,16 @@ LRESULT CALLBACK accessible_subclass(HWND hwnd, UINT message, WPARAM wparam, LPA
 // overlap: they are made from left to right, in the slots the table gives them, so nothing else
 // changes its place among its siblings.
 std::array<std::size_t, ui::kControls.size()> creation_order() {
-  std::array<std::size_t, ui::kControls.size()> order{};
-  std::vector<std::size_t> pictures;
+  std::array<std::size_t, ui::kControls.size()> order{}, pictures{}, left_to_right{};
+  std::size_t n = 0;
   for (std::size_t i = 0; i < order.size(); ++i) {
     order[i] = i;
-    if (ui::kControls[i].type == ui::ControlType::Image) pictures.push_back(i);
+    if (ui::kControls[i].type == ui::ControlType::Image) pictures[n++] = i;
   }
-  std::vector<std::size_t> left_to_right = pictures;
-  std::stable_sort(left_to_right.begin(), left_to_right.end(),
-                   [](std::size_t a, std::size_t b) { return ui::kControls[a].twips.left < ui::kControls[b].twips.left; });
-  for (std::size_t k = 0; k < pictures.size(); ++k) order[pictures[k]] = left_to_right[k];
+  left_to_right = pictures;
+  std::sort(left_to_right.begin(), left_to_right.begin() + static_cast<std::ptrdiff_t>(n),
+            [](std::size_t a, std::size_t b) { return ui::kControls[a].twips.left < ui::kControls[b].twips.left; });
+  for (std::size_t k = 0; k < n; ++k) order[pictures[k]] = left_to_right[k];
   return order;
 }
 
