@@ -931,6 +931,15 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
       EXPECT_EQ(facts.default_action, L"Press");
       EXPECT_FALSE(facts.state & STATE_SYSTEM_FOCUSABLE);
       EXPECT_FALSE(facts.state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE));
+      // A late-bound reader hears the same name, where the system's object can be invoked at
+      // all (Wine's cannot).
+      VARIANT self = child_id(CHILDID_SELF), name;
+      VariantInit(&name);
+      DISPPARAMS args{&self, nullptr, 1, 0};
+      if (SUCCEEDED(pictures[i]->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &args, &name,
+                                        nullptr, nullptr)) && V_VT(&name) == VT_BSTR)
+        EXPECT_EQ(std::wstring(V_BSTR(&name)), facts.name);
+      VariantClear(&name);
     }
 
     // The message view: read-only text under its name, holding the message.

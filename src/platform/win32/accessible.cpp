@@ -23,6 +23,7 @@ struct Runtime {
   decltype(&::LresultFromObject) lresult_from_object = nullptr;
   decltype(&::SysAllocStringLen) sys_alloc_string_len = nullptr;
   decltype(&::VariantClear) variant_clear = nullptr;
+  decltype(&::DispInvoke) disp_invoke = nullptr;
 };
 
 // Empty until the first request finds all of it; a failed lookup is tried again on the next.
@@ -47,7 +48,7 @@ bool start_runtime() {
       !look_up(oleacc, "CreateStdAccessibleObject", found.create_std_accessible_object) ||
       !look_up(oleacc, "LresultFromObject", found.lresult_from_object) ||
       !look_up(oleaut32, "SysAllocStringLen", found.sys_alloc_string_len) ||
-      !look_up(oleaut32, "VariantClear", found.variant_clear))
+      !look_up(oleaut32, "VariantClear", found.variant_clear) || !look_up(oleaut32, "DispInvoke", found.disp_invoke))
     return false;
   // The object is handed over by marshalling, which needs an apartment on this thread.
   HRESULT hr = co_initialize_ex(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -109,7 +110,12 @@ class AccessibleControl final : public IAccessible {
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* exception, UINT* arg_error) override {
-    return standard_->Invoke(id, riid, locale, flags, params, result, exception, arg_error);
+    // A late-bound caller gets the same answers as one through the vtable: the standard object's
+    // description of IAccessible, dispatched onto this object. Without one, the standard answers.
+    ComPtr<ITypeInfo> info;
+    if (FAILED(standard_->GetTypeInfo(0, locale, info.put())) || !info)
+      return standard_->Invoke(id, riid, locale, flags, params, result, exception, arg_error);
+    return runtime.disp_invoke(static_cast<IAccessible*>(this), info.get(), id, flags, params, result, exception, arg_error);
   }
 
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return standard_->get_accParent(parent); }
