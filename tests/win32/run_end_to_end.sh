@@ -65,7 +65,8 @@ done
 
 # What a sighted finder sees stays as it was: these screenshots match the kept ones pixel for
 # pixel, since Wine under Xvfb draws the same window the same way every run. A mismatch leaves
-# the differences beside the screenshot.
+# the differences beside the screenshot; after a change to the window that is meant, the new
+# screenshots replace the kept ones.
 for reference in "$(dirname "$0")"/reference/*.png; do
   shot="$artifacts/$(basename "$reference")"
   [ -e "$shot" ] || continue
