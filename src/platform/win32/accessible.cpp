@@ -1,6 +1,5 @@
-// MSAA for the pictures, Text1 and List1: a small IAccessible over the system's standard object.
-// It answers name, role, description, state and the default action; the rest is the standard
-// object's, including IEnumVARIANT and IOleWindow.
+// MSAA for the pictures, Text1 and List1: an IAccessible over the system's standard object that
+// answers name, role, description, state and action, and leaves the rest to it.
 #include "accessible.h"
 
 #include <oleacc.h>
