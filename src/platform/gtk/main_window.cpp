@@ -8,7 +8,7 @@
 #include <string>
 #include <tuple>
 
-#include "platform/gtk/accessibility.h"
+#include "platform/gtk/accessible.h"
 #include "platform/gtk/pictures.h"
 
 namespace ostrael::gtk {
