@@ -1,4 +1,4 @@
-// Moves the main program's file-backed mappings into anonymous memory in place: copy each one
+// Moves the main program's file-backed pages into anonymous memory in place: copy each segment
 // aside, give the copy the same protection and mremap it over the original.
 #include "platform/linux/remap.h"
 
@@ -9,97 +9,64 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace ostrael::linux_ {
 
 namespace {
 
-struct Mapping {
+struct Range {
   std::uintptr_t start = 0;
   std::uintptr_t end = 0;
   int prot = PROT_NONE;
 };
 
-Failure failure(const char* operation, int error) { return Failure{operation, error, std::strerror(error)}; }
+// The main program's file-backed pages and their protection, from its program headers, which is
+// where the loader took them from. dl_iterate_phdr reports the main program first, also when the
+// loader started it. Reading /proc/self/maps instead costs a millisecond once GTK's libraries
+// are loaded.
+struct Layout {
+  std::vector<Range> segments;  // each PT_LOAD's pages up to the end of its file part
+  Range relro;                  // made read-only by the loader after relocation; empty if none
+};
 
-// The span of the main program's loadable segments. dl_iterate_phdr reports the main program
-// first, also when the loader started it, so /proc/self/exe (the loader, then) is never needed.
-int main_program_span(dl_phdr_info* info, std::size_t, void* data) {
-  auto* span = static_cast<Mapping*>(data);
+int main_program_layout(dl_phdr_info* info, std::size_t, void* data) {
+  auto* layout = static_cast<Layout*>(data);
+  const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  auto down = [&](std::uintptr_t a) { return a & ~(page - 1); };
+  auto up = [&](std::uintptr_t a) { return (a + page - 1) & ~(page - 1); };
   for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
     const ElfW(Phdr)& header = info->dlpi_phdr[i];
-    if (header.p_type != PT_LOAD) continue;
     std::uintptr_t start = info->dlpi_addr + header.p_vaddr;
-    std::uintptr_t end = start + header.p_memsz;
-    if (span->end == 0 || start < span->start) span->start = start;
-    if (end > span->end) span->end = end;
+    if (header.p_type == PT_LOAD && header.p_filesz > 0) {
+      int prot = (header.p_flags & PF_R ? PROT_READ : 0) | (header.p_flags & PF_W ? PROT_WRITE : 0) |
+                 (header.p_flags & PF_X ? PROT_EXEC : 0);
+      // The bss past the file's last page is anonymous already.
+      layout->segments.push_back({down(start), up(start + header.p_filesz), prot});
+    } else if (header.p_type == PT_GNU_RELRO) {
+      // The loader rounds both ends down.
+      layout->relro = {down(start), down(start + header.p_memsz), PROT_READ};
+    }
   }
   return 1;
 }
 
-Result<std::string> read_whole(int fd) {
-  std::string text;
-  char buffer[16384];
-  for (;;) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return failure("read /proc/self/maps", errno);
-    if (n == 0) return text;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-}
-
-// The file-backed mappings inside `span`, as /proc/self/maps lists them now: the loader has split
-// the segments by protection already (RELRO after relocation), so each keeps its own.
-Result<std::vector<Mapping>> file_mappings(Mapping span) {
-  int fd = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failure("open /proc/self/maps", errno);
-  auto text = read_whole(fd);
-  ::close(fd);
-  if (!text) return text.failure();
-
-  const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  span.start &= ~(page - 1);
-  span.end = (span.end + page - 1) & ~(page - 1);
-  std::vector<Mapping> out;
-  std::size_t at = 0;
-  while (at < text->size()) {
-    std::size_t end = text->find('\n', at);
-    if (end == std::string::npos) end = text->size();
-    std::string line = text->substr(at, end - at);
-    at = end + 1;
-    unsigned long start = 0, stop = 0, offset = 0, inode = 0;
-    unsigned major = 0, minor = 0;
-    char perms[5] = {};
-    if (std::sscanf(line.c_str(), "%lx-%lx %4s %lx %x:%x %lu", &start, &stop, perms, &offset, &major, &minor,
-                    &inode) != 7)
-      continue;
-    if (inode == 0 || start < span.start || stop > span.end) continue;
-    int prot = (perms[0] == 'r' ? PROT_READ : 0) | (perms[1] == 'w' ? PROT_WRITE : 0) |
-               (perms[2] == 'x' ? PROT_EXEC : 0);
-    out.push_back({start, stop, prot});
-  }
-  return out;
-}
+Failure failure(const char* operation, int error) { return Failure{operation, error, std::strerror(error)}; }
 
 // Reads through /proc/self/mem rather than memcpy: the kernel copies, so guard zones a sanitizer
 // puts between globals are no obstacle, and execute-only pages need no extra mprotect.
-Status move_one(const Mapping& m, int memory) {
+Status move_one(const Range& m, int memory) {
   std::size_t size = m.end - m.start;
   void* target = reinterpret_cast<void*>(m.start);
-  void* copy = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* copy = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
   if (copy == MAP_FAILED) return failure("mmap", errno);
   auto give_up = [&](const char* operation) {
     int error = errno;
     ::munmap(copy, size);
     return failure(operation, error);
   };
-  // A gap the loader left inaccessible holds nothing to copy.
-  for (std::size_t done = 0; m.prot != PROT_NONE && done < size;) {
+  for (std::size_t done = 0; done < size;) {
     ssize_t n = ::pread(memory, static_cast<char*>(copy) + done, size - done, static_cast<off_t>(m.start + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
@@ -117,18 +84,22 @@ Status move_one(const Mapping& m, int memory) {
 }  // namespace
 
 Status remap_program_into_memory() {
-  Mapping span;
-  ::dl_iterate_phdr(main_program_span, &span);
-  if (span.end == 0) return Failure{"dl_iterate_phdr", ENOENT, "no loadable segment"};
-  auto mappings = file_mappings(span);
-  if (!mappings) return mappings.failure();
+  Layout layout;
+  ::dl_iterate_phdr(main_program_layout, &layout);
+  if (layout.segments.empty()) return Failure{"dl_iterate_phdr", ENOENT, "no loadable segment"};
   int memory = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
   if (memory < 0) return failure("open /proc/self/mem", errno);
   Status status;
-  for (const Mapping& m : *mappings)
-    if (status = move_one(m, memory); !status) break;
+  // In header order, so that a page two segments share ends with the later one's protection, as
+  // the loader left it.
+  for (const Range& segment : layout.segments)
+    if (status = move_one(segment, memory); !status) break;
   ::close(memory);
-  return status;
+  if (!status) return status;
+  if (layout.relro.end > layout.relro.start &&
+      ::mprotect(reinterpret_cast<void*>(layout.relro.start), layout.relro.end - layout.relro.start, PROT_READ) != 0)
+    return failure("mprotect", errno);
+  return {};
 }
 
 }  // namespace ostrael::linux_

@@ -5,10 +5,10 @@
 
 namespace ostrael::linux_ {
 
-// Copies every file-backed mapping of the main program (code, read-only data, RELRO, data) into
-// anonymous memory in place, with the same protection; shared libraries stay as they are. Call
-// before any other thread starts. On failure the mappings not yet moved stay file-backed and the
-// program runs on as before.
+// Copies the file-backed pages of every loadable segment of the main program (code, read-only
+// data, RELRO, data) into anonymous memory in place, with the same protection; shared libraries
+// stay as they are. Call before any other thread starts. On failure the pages not yet moved stay
+// file-backed and the program runs on as before.
 Status remap_program_into_memory();
 
 }  // namespace ostrael::linux_

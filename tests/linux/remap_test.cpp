@@ -1,0 +1,71 @@
+// Moving the program's own pages into memory: each page keeps its place and protection, and
+// none is left on the file.
+#include "platform/linux/remap.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+namespace ostrael::linux_ {
+namespace {
+
+struct Page {
+  std::string perms;
+  bool from_file = false;
+};
+
+// Every page of the process with its protection, and whether it is mapped from `file`.
+std::map<unsigned long, Page> pages(const std::string& file) {
+  std::map<unsigned long, Page> all;
+  std::ifstream in("/proc/self/maps");
+  for (std::string line; std::getline(in, line);) {
+    unsigned long start = 0, end = 0, inode = 0;
+    char perms[5] = {};
+    int path_at = 0;
+    if (std::sscanf(line.c_str(), "%lx-%lx %4s %*x %*x:%*x %lu %n", &start, &end, perms, &inode, &path_at) < 4) continue;
+    bool from_file = inode != 0 && line.substr(static_cast<std::size_t>(path_at)) == file;
+    for (unsigned long page = start; page < end; page += 4096) all[page] = {std::string(perms, 3), from_file};
+  }
+  return all;
+}
+
+int global_counter = 41;
+
+// The exit status of the check, run in a child of its own: 0 when every page moved as it should.
+int moved_in_place(const std::string& self) {
+  auto before = pages(self);
+  Status moved = remap_program_into_memory();
+  if (!moved) {
+    std::fprintf(stderr, "failed: %s\n", describe(moved.failure()).c_str());
+    return 1;
+  }
+  auto after = pages(self);
+  int wrong = 0, moved_pages = 0;
+  for (auto& [page, p] : before) {
+    if (!p.from_file) continue;
+    ++moved_pages;
+    auto it = after.find(page);
+    if (it == after.end() || it->second.perms != p.perms || it->second.from_file) {
+      std::fprintf(stderr, "page %lx was %s from the file, is %s%s\n", page, p.perms.c_str(),
+                   it == after.end() ? "gone" : it->second.perms.c_str(),
+                   it != after.end() && it->second.from_file ? " from the file" : "");
+      ++wrong;
+    }
+  }
+  // Code and data still work from their new pages.
+  if (++global_counter != 42) ++wrong;
+  return wrong == 0 && moved_pages > 0 ? 0 : 2;
+}
+
+TEST(Remap, EveryPageKeepsItsProtectionAndNoneStaysOnTheFile) {
+  const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+  EXPECT_EXIT(std::_Exit(moved_in_place(self)), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace ostrael::linux_
