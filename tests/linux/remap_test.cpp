@@ -3,6 +3,8 @@
 #include "platform/linux/remap.h"
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -65,6 +67,32 @@ int moved_in_place(const std::string& self) {
 TEST(Remap, EveryPageKeepsItsProtectionAndNoneStaysOnTheFile) {
   const std::string self = std::filesystem::canonical("/proc/self/exe").string();
   EXPECT_EXIT(std::_Exit(moved_in_place(self)), ::testing::ExitedWithCode(0), "");
+}
+
+// Memory that may not turn executable (systemd's MemoryDenyWriteExecute, for one) refuses the
+// copy of the code: the remap fails, and the program runs on from its file.
+bool deny_write_execute() {
+  constexpr int kSetMdwe = 65, kRefuseExecGain = 1;  // PR_SET_MDWE, PR_MDWE_REFUSE_EXEC_GAIN (Linux 6.3)
+  return ::prctl(kSetMdwe, kRefuseExecGain, 0L, 0L, 0L) == 0;
+}
+
+int refused_and_runs_on(const std::string& self) {
+  if (!deny_write_execute()) return 3;
+  Status moved = remap_program_into_memory();
+  if (moved || moved.failure().operation != "mprotect") return 1;
+  int still_on_file = 0;
+  for (auto& [page, p] : pages(self)) still_on_file += p.from_file;
+  return ++global_counter > 0 && still_on_file > 0 ? 0 : 2;
+}
+
+TEST(Remap, RefusedByTheKernelLeavesTheProgramRunningFromItsFile) {
+  pid_t probe = ::fork();
+  if (probe == 0) std::_Exit(deny_write_execute() ? 0 : 1);
+  int status = 0;
+  ::waitpid(probe, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) GTEST_SKIP() << "the kernel has no PR_SET_MDWE";
+  const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+  EXPECT_EXIT(std::_Exit(refused_and_runs_on(self)), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
