@@ -781,7 +781,13 @@ TEST_P(ExfatPen, PulledUnderTheProgramLeftOnItsFileItDiesOfSigbus) {
   EXPECT_NE(mappings_under(started->pid(), root), std::vector<std::string>{});
   ASSERT_NO_FATAL_FAILURE(pull_the_drive(started->pid()));
   started->click("Pen Info");
-  EXPECT_EQ(started->wait_for_exit(5s), 128 + SIGBUS);
+  int status = started->wait_for_exit(5s);
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizer takes the signal and ends the program its own way.
+  EXPECT_TRUE(status != 0 && status != -1) << status;
+#else
+  EXPECT_EQ(status, 128 + SIGBUS);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(, ExfatPen, ::testing::Values("0133", "0022"), [](const auto& test) {

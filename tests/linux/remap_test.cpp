@@ -10,53 +10,61 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <vector>
 #include <string>
 
 namespace ostrael::linux_ {
 namespace {
 
-struct Page {
+struct Mapping {
+  unsigned long start = 0, end = 0;
   std::string perms;
   bool from_file = false;
 };
 
-// Every page of the process with its protection, and whether it is mapped from `file`.
-std::map<unsigned long, Page> pages(const std::string& file) {
-  std::map<unsigned long, Page> all;
+// The mappings of the process as /proc/self/maps lists them, and whether each is from `file`.
+std::vector<Mapping> mappings(const std::string& file) {
+  std::vector<Mapping> all;
   std::ifstream in("/proc/self/maps");
   for (std::string line; std::getline(in, line);) {
     unsigned long start = 0, end = 0, inode = 0;
     char perms[5] = {};
     int path_at = 0;
     if (std::sscanf(line.c_str(), "%lx-%lx %4s %*x %*x:%*x %lu %n", &start, &end, perms, &inode, &path_at) < 4) continue;
-    bool from_file = inode != 0 && line.substr(static_cast<std::size_t>(path_at)) == file;
-    for (unsigned long page = start; page < end; page += 4096) all[page] = {std::string(perms, 3), from_file};
+    all.push_back({start, end, std::string(perms, 3),
+                   inode != 0 && line.substr(static_cast<std::size_t>(path_at)) == file});
   }
   return all;
+}
+
+const Mapping* holding(const std::vector<Mapping>& all, unsigned long address) {
+  for (const Mapping& m : all)
+    if (address >= m.start && address < m.end) return &m;
+  return nullptr;
 }
 
 int global_counter = 41;
 
 // The exit status of the check, run in a child of its own: 0 when every page moved as it should.
 int moved_in_place(const std::string& self) {
-  auto before = pages(self);
+  auto before = mappings(self);
   Status moved = remap_program_into_memory();
   if (!moved) {
     std::fprintf(stderr, "failed: %s\n", describe(moved.failure()).c_str());
     return 1;
   }
-  auto after = pages(self);
+  auto after = mappings(self);
   int wrong = 0, moved_pages = 0;
-  for (auto& [page, p] : before) {
-    if (!p.from_file) continue;
-    ++moved_pages;
-    auto it = after.find(page);
-    if (it == after.end() || it->second.perms != p.perms || it->second.from_file) {
-      std::fprintf(stderr, "page %lx was %s from the file, is %s%s\n", page, p.perms.c_str(),
-                   it == after.end() ? "gone" : it->second.perms.c_str(),
-                   it != after.end() && it->second.from_file ? " from the file" : "");
-      ++wrong;
+  for (const Mapping& m : before) {
+    if (!m.from_file) continue;
+    for (unsigned long page = m.start; page < m.end; page += 4096) {
+      ++moved_pages;
+      const Mapping* now = holding(after, page);
+      if (!now || now->perms != m.perms || now->from_file) {
+        std::fprintf(stderr, "page %lx was %s from the file, is %s%s\n", page, m.perms.c_str(),
+                     now ? now->perms.c_str() : "gone", now && now->from_file ? " from the file" : "");
+        ++wrong;
+      }
     }
   }
   // Code and data still work from their new pages.
@@ -81,7 +89,7 @@ int refused_and_runs_on(const std::string& self) {
   Status moved = remap_program_into_memory();
   if (moved || moved.failure().operation != "mprotect") return 1;
   int still_on_file = 0;
-  for (auto& [page, p] : pages(self)) still_on_file += p.from_file;
+  for (const Mapping& m : mappings(self)) still_on_file += m.from_file;
   return ++global_counter > 0 && still_on_file > 0 ? 0 : 2;
 }
 
