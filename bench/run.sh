@@ -148,3 +148,5 @@ echo "Ostrael.exe imports: $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name
 echo
 echo "Handlers (Google Benchmark):"
 "$bench/handlers_benchmark" --benchmark_min_time=0.5 2>/dev/null
+echo "Moving the program's pages into memory at start (per start, KiB copied):"
+"$bench/remap_benchmark" --benchmark_min_time=0.5 2>/dev/null

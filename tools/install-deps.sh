@@ -16,7 +16,7 @@ packages=(
   dosfstools exfatprogs exfat-fuse ntfs-3g e2fsprogs mtools fuse3 libfuse3-dev util-linux
   # number formats of other languages
   locales
-  # the release kit's zip, and unzipping it again in its test
+  # the post-link step on Ostrael.exe, the release kit's zip, and unzipping it again in its test
   python3 unzip
 )
 if [ "${1:-}" = --bench ]; then

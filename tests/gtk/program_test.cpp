@@ -6,14 +6,19 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
-#include <sys/mount.h>
 #include <signal.h>
+#include <sys/mman.h>
+#include <sys/mount.h>
+#include <sys/syscall.h>
+#include <sys/uio.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -843,6 +848,77 @@ INSTANTIATE_TEST_SUITE_P(, BadInputTest, ::testing::ValuesIn(kBadInputs),
 
 // ---------------------------------------------------------------- a finder's road on Linux
 
+std::string exe_of(pid_t pid) {
+  std::error_code error;
+  return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
+}
+
+bool under(const std::string& path, const std::string& dir) { return path.starts_with(dir + "/") || path == dir; }
+
+// The lines of /proc/PID/maps that name a file under `dir`.
+std::vector<std::string> mappings_under(pid_t pid, const std::string& dir) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+  std::vector<std::string> found;
+  for (std::string line; std::getline(in, line);) {
+    std::size_t path = line.find('/');
+    if (path != std::string::npos && under(line.substr(path), dir)) found.push_back(line);
+  }
+  return found;
+}
+
+// The descriptors of `pid` open on files under `dir`.
+std::vector<std::string> open_files_under(pid_t pid, const std::string& dir) {
+  std::vector<std::string> found;
+  std::error_code error;
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    std::string target = fs::read_symlink(fd.path(), error).string();
+    if (under(target, dir)) found.push_back(fd.path().filename().string() + " -> " + target);
+  }
+  return found;
+}
+
+// MADV_PAGEOUT on every mapping of `pid` from a file under `dir`, through its pidfd.
+void page_out(pid_t pid, const std::string& dir) {
+  std::vector<iovec> ranges;
+  for (const std::string& line : mappings_under(pid, dir)) {
+    unsigned long start = 0, end = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%lx-%lx", &start, &end), 2) << line;
+    ranges.push_back({reinterpret_cast<void*>(start), end - start});
+  }
+  if (ranges.empty()) return;
+  int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  ASSERT_GE(pidfd, 0) << std::strerror(errno);
+  long paged = ::syscall(SYS_process_madvise, pidfd, ranges.data(), ranges.size(), MADV_PAGEOUT, 0u);
+  int error = errno;
+  ::close(pidfd);
+  ASSERT_GE(paged, 0) << "process_madvise: " << std::strerror(error);
+}
+
+// The FUSE driver of a mount, by its command line: the mount point is one of its arguments.
+pid_t fuse_driver_of(const std::string& mount_point) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc", error)) {
+    std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+    std::vector<std::string> argv;
+    for (std::string arg; std::getline(in, arg, '\0');) argv.push_back(arg);
+    if (argv.empty() || !argv[0].ends_with("exfat-fuse")) continue;
+    for (const std::string& arg : argv)
+      if (arg == mount_point) return static_cast<pid_t>(std::stol(name));
+  }
+  return -1;
+}
+
+// Gone or a zombie: a daemon's parent may never reap it, but its descriptors close at exit.
+bool alive(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(in, stat);
+  std::size_t close_paren = stat.rfind(')');
+  return close_paren != std::string::npos && close_paren + 2 < stat.size() && stat[close_paren + 2] != 'Z';
+}
+
 // An exFAT drive on a loop device, mounted through FUSE at a path with a space, as a desktop
 // mounts a pen: with fmask=0133 no file has an execute bit, with fmask=0022 every file has.
 class ExfatPen : public ::testing::TestWithParam<const char*> {
@@ -869,64 +945,132 @@ class ExfatPen : public ::testing::TestWithParam<const char*> {
     if (!loop_.empty()) (void)linux_::testing::run({"losetup", "-d", loop_});
   }
 
+  bool executable() const { return std::string(GetParam()) == "0022"; }
+
+  // Lays out the pen with make-pen around `program` and starts it as the file manager does on
+  // "Run": /bin/sh autorun.sh in the drive's root. Null when the window never came.
+  std::unique_ptr<Program> start_from_pen(const std::string& program) {
+    std::string programs = dir_ / "programs";
+    fs::create_directory(programs);
+    fs::copy_file(program, programs + "/ostrael");
+    write_bytes(programs + "/Ostrael.exe", "MZ");
+    write_bytes(root + "/message.txt", kMessage);
+    auto laid_out = linux_::testing::run({OSTRAEL_MAKE_PEN, "--programs", programs, root});
+    EXPECT_EQ(laid_out.status, 0) << laid_out.output;
+    EXPECT_TRUE(fs::exists(root + "/autorun.sh"));
+
+    // A double click on the program runs into the missing execute bit.
+    std::string on_pen = root + "/ostrael";
+    if (executable()) {
+      EXPECT_EQ(::access(on_pen.c_str(), X_OK), 0);
+    } else {
+      char* no_args[] = {on_pen.data(), nullptr};
+      pid_t direct = -1;
+      int refused = ::posix_spawn(&direct, on_pen.c_str(), nullptr, nullptr, no_args, environ);
+      if (refused == 0) {
+        ::kill(direct, SIGKILL);
+        ::waitpid(direct, nullptr, 0);
+      }
+      EXPECT_EQ(refused, EACCES);
+    }
+    auto started = std::make_unique<Program>(std::vector<std::string>{"/bin/sh", "autorun.sh"}, InFolder{root});
+    if (!started->wait_for_window()) return nullptr;
+    return started;
+  }
+
+  // Pages out what `pid` maps from the drive, as memory pressure does to an idle window, kills the
+  // drive's FUSE driver, and for the start through the loader also unmounts it lazily.
+  void pull_the_drive(pid_t pid) {
+    ASSERT_NO_FATAL_FAILURE(page_out(pid, root));
+    pid_t driver = fuse_driver_of(root);
+    ASSERT_GT(driver, 0) << "no FUSE driver serves " << root;
+    ASSERT_EQ(::kill(driver, SIGKILL), 0);
+    ASSERT_TRUE(pump_until([&] { return !alive(driver); }, 5s)) << "the FUSE driver lives on";
+    if (!executable()) {
+      ASSERT_EQ(::umount2(root.c_str(), MNT_DETACH), 0) << std::strerror(errno);
+    }
+  }
+
+  const std::string kMessage = "This pen belongs to Ana.\nPlease call 555-0100.\n";
   linux_::testing::TempDir dir_{"ostrael exfat"};
   std::string root = dir_ / "OWNER PEN";
   std::string loop_;
   bool mounted_ = false;
 };
 
-std::string exe_of(pid_t pid) {
-  std::error_code error;
-  return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
-}
-
 TEST_P(ExfatPen, AutorunShStartsTheProgramAndPenInfoDescribesTheDrive) {
-  const bool executable = std::string(GetParam()) == "0022";
-  std::string programs = dir_ / "programs";
-  fs::create_directory(programs);
-  fs::copy_file(OSTRAEL_PROGRAM, programs + "/ostrael");
-  write_bytes(programs + "/Ostrael.exe", "MZ");
-  const std::string message = "This pen belongs to Ana.\nPlease call 555-0100.\n";
-  write_bytes(root + "/message.txt", message);
-  auto laid_out = linux_::testing::run({OSTRAEL_MAKE_PEN, "--programs", programs, root});
-  ASSERT_EQ(laid_out.status, 0) << laid_out.output;
-  ASSERT_TRUE(fs::exists(root + "/autorun.sh"));
-
-  // A double click on the program runs into the missing execute bit.
-  std::string program = root + "/ostrael";
-  if (executable) {
-    EXPECT_EQ(::access(program.c_str(), X_OK), 0);
-  } else {
-    char* no_args[] = {program.data(), nullptr};
-    pid_t direct = -1;
-    int refused = ::posix_spawn(&direct, program.c_str(), nullptr, nullptr, no_args, environ);
-    if (refused == 0) {
-      ::kill(direct, SIGKILL);
-      ::waitpid(direct, nullptr, 0);
-    }
-    ASSERT_EQ(refused, EACCES);
-  }
-
-  // What the file manager runs on "Run".
-  Program started({"/bin/sh", "autorun.sh"}, InFolder{root});
-  ASSERT_TRUE(started.wait_for_window());
-  std::string exe = exe_of(started.pid());
-  if (executable)
-    EXPECT_EQ(exe, program) << "the script started the program itself";
+  auto started = start_from_pen(OSTRAEL_PROGRAM);
+  ASSERT_TRUE(started);
+  std::string exe = exe_of(started->pid());
+  if (executable())
+    EXPECT_EQ(exe, root + "/ostrael") << "the script started the program itself";
   else
     EXPECT_NE(exe.find("/ld-"), std::string::npos) << "the script started the loader: " << exe;
-  EXPECT_EQ(started.text1_text(), message);
+  EXPECT_EQ(started->text1_text(), kMessage);
 
-  started.click("Pen Info");
-  std::vector<std::string> report = started.list1_lines();
+  started->click("Pen Info");
+  std::vector<std::string> report = started->list1_lines();
   ASSERT_EQ(report.size(), 10u);
   EXPECT_EQ(report[3], "File System: exFAT");
   EXPECT_EQ(report[6], "Pen Path: " + root);
   EXPECT_EQ(report[9], "Volume Name: OWNERPEN");
-  started.screenshot(std::string("autorun-exfat-fmask-") + GetParam() + ".png");
+  started->screenshot(std::string("autorun-exfat-fmask-") + GetParam() + ".png");
 
-  started.click("Close");
-  EXPECT_EQ(started.wait_for_exit(5s), 0);
+  started->click("Close");
+  EXPECT_EQ(started->wait_for_exit(5s), 0);
+}
+
+// The finder pulls the drive with the window open. A busy desktop has paged out whatever the
+// program still maps from the drive, and then the drive's driver is gone: the direct start keeps
+// the dead mount in the table, the start through the loader also loses the mount, as when the
+// desktop takes it away.
+TEST_P(ExfatPen, PulledWhileTheWindowIsOpenEveryButtonStillWorks) {
+  auto started = start_from_pen(OSTRAEL_PROGRAM);
+  ASSERT_TRUE(started);
+  pid_t pid = started->pid();
+  EXPECT_EQ(mappings_under(pid, root), std::vector<std::string>{}) << "nothing of the program stays on its file";
+  EXPECT_EQ(open_files_under(pid, root), std::vector<std::string>{}) << "no file on the drive stays open";
+  ASSERT_NO_FATAL_FAILURE(pull_the_drive(pid));
+
+  started->click("Pen Info");
+  ASSERT_TRUE(started->running()) << "Pen Info";
+  EXPECT_TRUE(started->text1_showing()) << "a failed report leaves the message in front";
+  std::vector<std::string> report = started->list1_lines();
+  if (executable()) {
+    // Still in the mount table: a drive that is not ready.
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(report[0], "[Pen Information]");
+    EXPECT_EQ(report[1], "Pen Letter: ");
+    EXPECT_TRUE(report[2].starts_with("Pen Type: ")) << report[2];
+  } else {
+    EXPECT_EQ(report, std::vector<std::string>{}) << "a drive that is gone is not found, never the disk under it";
+  }
+  started->screenshot(std::string("pulled-fmask-") + GetParam() + ".png");
+
+  started->click("Owner Message");
+  ASSERT_TRUE(started->running()) << "Owner Message";
+  EXPECT_TRUE(started->text1_showing());
+  EXPECT_EQ(started->text1_text(), kMessage);
+
+  started->click("Close");
+  EXPECT_EQ(started->wait_for_exit(5s), 0);
+}
+
+// The same pull under the program built to stay on its file: without this death the test above
+// would prove nothing.
+TEST_P(ExfatPen, PulledUnderTheProgramLeftOnItsFileItDiesOfSigbus) {
+  auto started = start_from_pen(OSTRAEL_PROGRAM_ON_FILE);
+  ASSERT_TRUE(started);
+  EXPECT_NE(mappings_under(started->pid(), root), std::vector<std::string>{});
+  ASSERT_NO_FATAL_FAILURE(pull_the_drive(started->pid()));
+  started->click("Pen Info");
+  int status = started->wait_for_exit(5s);
+#ifdef __SANITIZE_ADDRESS__
+  // The sanitizer takes the signal and ends the program its own way.
+  EXPECT_TRUE(status != 0 && status != -1) << status;
+#else
+  EXPECT_EQ(status, 128 + SIGBUS);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(, ExfatPen, ::testing::Values("0133", "0022"), [](const auto& test) {

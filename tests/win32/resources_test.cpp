@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <imagehlp.h>
 
 #include <fstream>
 #include <string>
@@ -98,7 +99,7 @@ TEST_F(Resources, VersionRecord) {
     EXPECT_NE(text.find(expected), std::wstring::npos) << testing::PrintToString(std::wstring(expected));
 }
 
-TEST_F(Resources, HeaderAsksForAslrDepAndTerminalServerAwareness) {
+TEST_F(Resources, HeaderAsksForAslrDepTerminalServerAwarenessAndRunFromSwap) {
   std::ifstream in(path_, std::ios::binary);
   std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_GT(image.size(), sizeof(IMAGE_DOS_HEADER));
@@ -109,6 +110,16 @@ TEST_F(Resources, HeaderAsksForAslrDepAndTerminalServerAwareness) {
   for (unsigned flag : {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, IMAGE_DLLCHARACTERISTICS_NX_COMPAT,
                     IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE})
     EXPECT_EQ(nt->OptionalHeader.DllCharacteristics & flag, flag) << std::hex << flag;
+  // The image goes to the page file when it starts from a pen or a share, so pulling it is safe.
+  for (unsigned flag : {IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP, IMAGE_FILE_NET_RUN_FROM_SWAP})
+    EXPECT_EQ(nt->FileHeader.Characteristics & flag, flag) << std::hex << flag;
+  // The bits are set after the link, so the checksum the linker wrote must have followed them.
+  DWORD stored = 0, computed = 0;
+  ASSERT_EQ(MapFileAndCheckSumA(path_.c_str(), &stored, &computed), static_cast<DWORD>(CHECKSUM_SUCCESS));
+  EXPECT_EQ(stored, nt->OptionalHeader.CheckSum);
+  if (stored != 0) {
+    EXPECT_EQ(stored, computed);
+  }
 }
 
 TEST_F(Resources, ManifestAsksForCommonControls6AndPerMonitorDpi) {

@@ -7,9 +7,17 @@
 #include "app/ostraelen.h"
 #include "platform/gtk/main_window.h"
 #include "platform/gtk/shell.h"
+#include "platform/linux/remap.h"
 #include "platform/linux/services.h"
 
 int main() {
+#ifndef OSTRAEL_NO_REMAP  // only a test's build leaves the program on its file, to see the fault
+  // A finder pulls the drive while the window is open; a page evicted from its file then could
+  // not come back, and the next click would die of SIGBUS. Before any thread starts.
+  if (auto moved = ostrael::linux_::remap_program_into_memory(); !moved)
+    std::fprintf(stderr, "ostrael: still runs from its file, pulling the drive may end it: %s\n",
+                 ostrael::describe(moved.failure()).c_str());
+#endif
   // No command line: GTK sees no arguments of ours either.
   g_set_prgname("ostrael");
   if (!gtk_init_check(nullptr, nullptr)) {

@@ -16,7 +16,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <sstream>
 
@@ -79,12 +78,26 @@ struct BlkidFree {
 
 Failure os_failure(const char* operation, int error) { return Failure{operation, error, std::strerror(error)}; }
 
+// Plain reads: the mount table is read at start, where iostreams' first use costs more than the
+// reading itself.
 std::optional<std::string> read_small_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  std::string text;
+  char buffer[8192];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n > 0) {
+      text.append(buffer, static_cast<std::size_t>(n));
+      continue;
+    }
+    int error = errno;
+    ::close(fd);
+    if (n == 0) return text;
+    errno = error;
+    return std::nullopt;
+  }
 }
 
 std::string trimmed(std::string text) {

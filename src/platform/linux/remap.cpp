@@ -1,0 +1,105 @@
+// Moves the main program's file-backed pages into anonymous memory in place: copy each segment
+// aside, give the copy the same protection and mremap it over the original.
+#include "platform/linux/remap.h"
+
+#include <fcntl.h>
+#include <link.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace ostrael::linux_ {
+
+namespace {
+
+struct Range {
+  std::uintptr_t start = 0;
+  std::uintptr_t end = 0;
+  int prot = PROT_NONE;
+};
+
+// The main program's file-backed pages and their protection, from its program headers, which is
+// where the loader took them from. dl_iterate_phdr reports the main program first, also when the
+// loader started it. Reading /proc/self/maps instead costs a millisecond once GTK's libraries
+// are loaded.
+struct Layout {
+  std::vector<Range> segments;  // each PT_LOAD's pages up to the end of its file part
+  Range relro;                  // made read-only by the loader after relocation; empty if none
+};
+
+int main_program_layout(dl_phdr_info* info, std::size_t, void* data) {
+  auto* layout = static_cast<Layout*>(data);
+  const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  auto down = [&](std::uintptr_t a) { return a & ~(page - 1); };
+  auto up = [&](std::uintptr_t a) { return (a + page - 1) & ~(page - 1); };
+  for (ElfW(Half) i = 0; i < info->dlpi_phnum; ++i) {
+    const ElfW(Phdr)& header = info->dlpi_phdr[i];
+    std::uintptr_t start = info->dlpi_addr + header.p_vaddr;
+    if (header.p_type == PT_LOAD && header.p_filesz > 0) {
+      int prot = (header.p_flags & PF_R ? PROT_READ : 0) | (header.p_flags & PF_W ? PROT_WRITE : 0) |
+                 (header.p_flags & PF_X ? PROT_EXEC : 0);
+      // The bss past the file's last page is anonymous already.
+      layout->segments.push_back({down(start), up(start + header.p_filesz), prot});
+    } else if (header.p_type == PT_GNU_RELRO) {
+      // The loader rounds both ends down.
+      layout->relro = {down(start), down(start + header.p_memsz), PROT_READ};
+    }
+  }
+  return 1;
+}
+
+Failure failure(const char* operation, int error) { return Failure{operation, error, std::strerror(error)}; }
+
+// Reads through /proc/self/mem rather than memcpy: the kernel copies, so guard zones a sanitizer
+// puts between globals are no obstacle, and execute-only pages need no extra mprotect.
+Status move_one(const Range& m, int memory) {
+  std::size_t size = m.end - m.start;
+  void* target = reinterpret_cast<void*>(m.start);
+  void* copy = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (copy == MAP_FAILED) return failure("mmap", errno);
+  auto give_up = [&](const char* operation) {
+    int error = errno;
+    ::munmap(copy, size);
+    return failure(operation, error);
+  };
+  for (std::size_t done = 0; done < size;) {
+    ssize_t n = ::pread(memory, static_cast<char*>(copy) + done, size - done, static_cast<off_t>(m.start + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return give_up("read /proc/self/mem");
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::mprotect(copy, size, m.prot) != 0) return give_up("mprotect");
+  // Atomic for this thread: the code running now may lie in `target`, and it reads the same after.
+  if (::mremap(copy, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, target) == MAP_FAILED) return give_up("mremap");
+  return {};
+}
+
+}  // namespace
+
+Status remap_program_into_memory() {
+  Layout layout;
+  ::dl_iterate_phdr(main_program_layout, &layout);
+  if (layout.segments.empty()) return Failure{"dl_iterate_phdr", ENOENT, "no loadable segment"};
+  int memory = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+  if (memory < 0) return failure("open /proc/self/mem", errno);
+  Status status;
+  // In header order, so that a page two segments share ends with the later one's protection, as
+  // the loader left it.
+  for (const Range& segment : layout.segments)
+    if (status = move_one(segment, memory); !status) break;
+  ::close(memory);
+  if (!status) return status;
+  if (layout.relro.end > layout.relro.start &&
+      ::mprotect(reinterpret_cast<void*>(layout.relro.start), layout.relro.end - layout.relro.start, PROT_READ) != 0)
+    return failure("mprotect", errno);
+  return {};
+}
+
+}  // namespace ostrael::linux_
