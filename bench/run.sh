@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds both programs, the baselines and the watcher, times them on a private Xvfb display and
 # prints the table. RUNS=n sets the runs per figure (at least 15 for the ratios to count).
+# BEFORE=DIR also times the ostrael and Ostrael.exe found in DIR (an earlier build) in the same
+# runs, on a pen of their own, so a change's cost is read off one run rather than two.
 # Beside the bare windows, each program is timed against the text editor a finder would open
 # message.txt with instead: mousepad on Linux, Wine's notepad on Windows.
 set -euo pipefail
@@ -25,7 +27,8 @@ bench=build/bench
 ostrael=build/linux/bin/ostrael
 exe=build/windows-i686/bin/Ostrael.exe
 bare_exe=build/bench-windows-i686/bare_win32.exe
-for f in "$ostrael" "$exe" "$bare_exe" "$bench/start_watcher"; do
+before=${BEFORE:-}
+for f in "$ostrael" "$exe" "$bare_exe" "$bench/start_watcher" ${before:+"$before/ostrael" "$before/Ostrael.exe"}; do
   [ -x "$f" ] || [ -f "$f" ] || { echo "missing $f" >&2; exit 1; }
 done
 
@@ -44,6 +47,10 @@ for pen in none 1MiB template; do
   cp "$ostrael" "$exe" "$scratch/pen-$pen/"
 done
 (set +o pipefail; yes "$line" | head -c 1048576) >"$scratch/pen-1MiB/message.txt"
+if [ -n "$before" ]; then
+  mkdir -p "$scratch/pen-before"
+  cp "$before/ostrael" "$before/Ostrael.exe" "$scratch/pen-before/"
+fi
 cp pen/message.txt "$scratch/pen-template/message.txt"
 message="$scratch/pen-template/message.txt"
 case $message in *[[:space:]]*) echo "the scratch folder's path has a space: $message" >&2; exit 1 ;; esac
@@ -71,6 +78,11 @@ declare -A programs=(
 # The editors' clock stops at their main window, the one titled with the file's name.
 declare -A titles=([mousepad]=message.txt [notepad]=message.txt)
 order=(xlib gtk ostrael ostrael_1MiB ostrael_tpl mousepad win32 exe exe_1MiB exe_tpl notepad)
+if [ -n "$before" ]; then
+  programs[ostrael_before]="$scratch/pen-before/ostrael"
+  programs[exe_before]="wine $scratch/pen-before/Ostrael.exe"
+  order+=(ostrael_before exe_before)
+fi
 measure() {  # name
   local title=()
   [ -n "${titles[$1]:-}" ] && title=(-n "${titles[$1]}")
@@ -118,6 +130,12 @@ row "start-up, Ostrael.exe 1 MiB message / none" "$r" "<= 1.30" "$(verdict "$r" 
 r=$(ratio "$(median "$scratch/ostrael" 3)" "$(median "$scratch/gtk" 3)")
 row "peak RSS, ostrael / bare GTK" "$r" "<= 1.10" "$(verdict "$r" 1.10)"
 row "Ostrael.exe size, stripped (bytes)" "$size" "<= 204800" "$(verdict "$size" 204800)"
+if [ -n "$before" ]; then
+  row "start-up, ostrael before / bare GTK" "$(ratio "$(median "$scratch/ostrael_before" 2)" "$(median "$scratch/gtk" 2)")" "" ""
+  row "start-up, Ostrael.exe before / bare Win32" "$(ratio "$(median "$scratch/exe_before" 2)" "$(median "$scratch/win32" 2)")" "" ""
+  row "start-up, ostrael now / before" "$(ratio "$(median "$scratch/ostrael" 2)" "$(median "$scratch/ostrael_before" 2)")" "" ""
+  row "start-up, Ostrael.exe now / before" "$(ratio "$(median "$scratch/exe" 2)" "$(median "$scratch/exe_before" 2)")" "" ""
+fi
 echo
 echo "Each series: start-up min / median / max (ms), median peak RSS (KiB), runs whose Expose raced the watcher"
 for name in "${order[@]}"; do

@@ -38,6 +38,30 @@ Rect client_pixels(const Control& control, int dpi) {
           twips_to_pixels(control.twips.height, dpi)};
 }
 
+std::string_view accessible_name(const Control& control) {
+  switch (control.id) {
+    case ControlId::Image1:
+    case ControlId::Image2:
+    case ControlId::Image3:
+    case ControlId::Image4: {
+      Rect picture = client_pixels(control);
+      int centre = picture.left + picture.width / 2;
+      for (const Control& c : kControls) {
+        if (c.type != ControlType::Label) continue;
+        Rect label = client_pixels(c);
+        if (label.top >= picture.top + picture.height && label.left <= centre && centre < label.left + label.width)
+          return c.text;
+      }
+      return "";
+    }
+    case ControlId::Text1: return find(ControlId::Image2).tooltip;
+    case ControlId::List1: return find(ControlId::Image3).tooltip;
+    case ControlId::Frame1:
+    case ControlId::Label1: break;
+  }
+  return "";
+}
+
 std::array<ControlId, 2> focus_order() {
   std::array<const Control*, 2> stops{};
   std::size_t n = 0;

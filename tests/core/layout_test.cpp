@@ -54,6 +54,17 @@ TEST(Layout, CaptionsSitCentredUnderTheirButtonsAndFillTheBottom) {
   }
 }
 
+// A screen reader names each picture by the caption a sighted finder reads under it.
+TEST(Layout, AccessibleNamesAreTheVisibleCaptions) {
+  const std::pair<const Control*, std::string_view> cases[] = {
+      {&find(ControlId::Image2), "Message"},      {&find(ControlId::Image4), "Open Pen"},
+      {&find(ControlId::Image3), "Information"},  {&find(ControlId::Image1), "Close"},
+      {&find(ControlId::Text1), "Owner Message"}, {&find(ControlId::List1), "Pen Info"},
+      {&find(ControlId::Frame1), ""},             {&find(ControlId::Label1, 2), ""},
+  };
+  for (auto [control, name] : cases) EXPECT_EQ(accessible_name(*control), name) << control_name(control->id);
+}
+
 TEST(Layout, ScalingKeepsTwipsAuthoritative) {
   Rect at144 = client_pixels(find(ControlId::Image1), 144);
   EXPECT_EQ(at144.left, 480);

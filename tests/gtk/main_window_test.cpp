@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gtk/accessibility.h"
 #include "platform/gtk/pictures.h"
 #include "ui/layout.h"
 #include "x_session.h"
@@ -392,6 +393,105 @@ TEST_F(MainWindowTest, AClickIsALeftPressAndReleaseOverTheSamePicture) {
 
   for (ControlId id : {ControlId::Image1, ControlId::Image2, ControlId::Image4, ControlId::Image4}) click_on(w(id));
   EXPECT_EQ(clicks_, (std::vector<ControlId>{ControlId::Image1, ControlId::Image2, ControlId::Image4, ControlId::Image4}));
+}
+
+// ---------------------------------------------------------------- what a screen reader reads
+
+std::vector<std::string> item_names(AtkObject* list) {
+  std::vector<std::string> names;
+  for (int i = 0; i < atk_object_get_n_accessible_children(list); ++i) {
+    AtkObject* item = atk_object_ref_accessible_child(list, i);
+    EXPECT_EQ(atk_object_get_role(item), ATK_ROLE_LIST_ITEM);
+    EXPECT_EQ(atk_object_get_index_in_parent(item), i);
+    EXPECT_EQ(atk_object_get_parent(item), list);
+    names.emplace_back(atk_object_get_name(item) ? atk_object_get_name(item) : "<none>");
+    g_object_unref(item);
+  }
+  return names;
+}
+
+bool defunct(AtkObject* a) {
+  AtkStateSet* states = atk_object_ref_state_set(a);
+  bool result = atk_state_set_contains_state(states, ATK_STATE_DEFUNCT);
+  g_object_unref(states);
+  return result;
+}
+
+// A type's class is made with its first instance, so this holds only in a process of its own, as
+// ctest runs each test.
+TEST_F(MainWindowTest, NothingForAScreenReaderIsMadeUntilOneAsks) {
+  if (g_type_class_peek(gtk::line_list_accessible_type()) && ::testing::UnitTest::GetInstance()->test_to_run_count() > 1)
+    GTEST_SKIP() << "an earlier test in this process asked";
+  pump_for(100ms);
+  // Text1's comes with the focus, as any focused view's does.
+  EXPECT_EQ(g_type_class_peek(gtk::picture_button_accessible_type()), nullptr);
+  EXPECT_EQ(g_type_class_peek(gtk::line_list_accessible_type()), nullptr);
+  AtkObject* list = gtk_widget_get_accessible(w(ControlId::List1));
+  EXPECT_TRUE(G_TYPE_CHECK_INSTANCE_TYPE(list, gtk::line_list_accessible_type()));
+  EXPECT_EQ(atk_object_get_role(list), ATK_ROLE_LIST);
+}
+
+TEST_F(MainWindowTest, List1sItemsFollowItsLines) {
+  ASSERT_TRUE(window_->add_list1_line("before"));
+  AtkObject* list = gtk_widget_get_accessible(w(ControlId::List1));
+  EXPECT_EQ(item_names(list), std::vector<std::string>{"before"});
+  int added = 0, removed = 0;
+  g_signal_connect(list, "children-changed::add", G_CALLBACK(+[](AtkObject*, guint, gpointer, gpointer n) { ++*static_cast<int*>(n); }), &added);
+  g_signal_connect(list, "children-changed::remove", G_CALLBACK(+[](AtkObject*, guint, gpointer, gpointer n) { ++*static_cast<int*>(n); }), &removed);
+
+  // A reader may still hold an item after its line has gone.
+  AtkObject* held = atk_object_ref_accessible_child(list, 0);
+  ASSERT_TRUE(window_->clear_list1());
+  for (const char* line : {"[Pen Information]", "Pen Letter: E", "Pen Type: 2"}) ASSERT_TRUE(window_->add_list1_line(line));
+  EXPECT_EQ(item_names(list), (std::vector<std::string>{"[Pen Information]", "Pen Letter: E", "Pen Type: 2"}));
+  EXPECT_EQ(removed, 1);
+  EXPECT_EQ(added, 3);
+  EXPECT_TRUE(defunct(held));
+  EXPECT_EQ(atk_object_get_parent(held), nullptr);
+  g_object_unref(held);
+
+  // Choosing an item selects its line, one at a time.
+  AtkSelection* selection = ATK_SELECTION(list);
+  EXPECT_TRUE(atk_selection_add_selection(selection, 2));
+  EXPECT_TRUE(atk_selection_add_selection(selection, 1));
+  EXPECT_FALSE(atk_selection_add_selection(selection, 3));
+  EXPECT_EQ(atk_selection_get_selection_count(selection), 1);
+  AtkObject* chosen = atk_selection_ref_selection(selection, 0);
+  ASSERT_TRUE(chosen);
+  EXPECT_STREQ(atk_object_get_name(chosen), "Pen Letter: E");
+  g_object_unref(chosen);
+
+  // The list and its items outlive the window for a reader that still holds them.
+  AtkObject* item = atk_object_ref_accessible_child(list, 1);
+  g_object_ref(list);
+  window_.reset();
+  EXPECT_TRUE(defunct(item));
+  EXPECT_EQ(atk_object_get_n_accessible_children(list), 0);
+  EXPECT_EQ(atk_selection_get_selection_count(selection), 0);
+  g_object_unref(item);
+  g_object_unref(list);
+}
+
+TEST_F(MainWindowTest, AReadersPressIsAClickFromTheMainLoop) {
+  AtkAction* close = ATK_ACTION(gtk_widget_get_accessible(w(ControlId::Image1)));
+  AtkAction* info = ATK_ACTION(gtk_widget_get_accessible(w(ControlId::Image3)));
+  EXPECT_STREQ(atk_object_get_name(ATK_OBJECT(info)), "Information");
+  ASSERT_EQ(atk_action_get_n_actions(info), 1);
+  EXPECT_STREQ(atk_action_get_name(info, 0), "click");
+  EXPECT_FALSE(atk_action_do_action(info, 1));
+
+  EXPECT_TRUE(atk_action_do_action(info, 0));
+  EXPECT_TRUE(atk_action_do_action(close, 0));
+  EXPECT_TRUE(clicks_.empty()) << "not inside the reader's call";
+  pump_for(100ms);
+  EXPECT_EQ(clicks_, (std::vector<ControlId>{ControlId::Image3, ControlId::Image1}));
+
+  // A press still queued when the window goes does nothing.
+  clicks_.clear();
+  EXPECT_TRUE(atk_action_do_action(info, 0));
+  window_.reset();
+  pump_for(100ms);
+  EXPECT_TRUE(clicks_.empty());
 }
 
 TEST(Pictures, CursorHotSpotComesFromTheFileHeader) {

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -194,6 +195,7 @@ class Program {
 
   Accessible text1() { return find(ATSPI_ROLE_TEXT); }
   Accessible list1() {
+    if (Accessible list = find(ATSPI_ROLE_LIST)) return list;
     Accessible table = find(ATSPI_ROLE_TABLE);
     return table ? std::move(table) : find(ATSPI_ROLE_TREE_TABLE);
   }
@@ -216,6 +218,15 @@ class Program {
   std::vector<std::string> list1_lines() {
     std::vector<std::string> lines;
     Accessible list = list1();
+    if (list && atspi_accessible_get_role(list.get(), nullptr) == ATSPI_ROLE_LIST) {
+      atspi_accessible_clear_cache(list.get());
+      int items = atspi_accessible_get_child_count(list.get(), nullptr);
+      for (int i = 0; i < items; ++i) {
+        Accessible item(atspi_accessible_get_child_at_index(list.get(), i, nullptr));
+        lines.push_back(item ? name_of(item.get()) : "<no item>");
+      }
+      return lines;
+    }
     AtspiTable* table = list ? atspi_accessible_get_table_iface(list.get()) : nullptr;
     if (!table) return {"<no list>"};
     int rows = atspi_table_get_n_rows(table, nullptr);
@@ -243,6 +254,15 @@ class Program {
     ASSERT_TRUE(window && input.geometry(window, x, y, width, height));
     fs::create_directories(OSTRAEL_ARTIFACTS_DIR);
     EXPECT_TRUE(input.save_png(std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name, x, y, width, height));
+  }
+
+  // The window's pixels, as RGB rows.
+  std::string pixels() {
+    Input input(g_x->display());
+    unsigned long window = input.find_window(kCaption);
+    int x, y, width, height;
+    if (!window || !input.geometry(window, x, y, width, height)) return {};
+    return input.pixels(x, y, width, height);
   }
 
   AtspiAccessible* frame() { return frame_.get(); }
@@ -504,6 +524,269 @@ TEST_F(PenTest, OpenPenFallsBackToTheDefaultFolderHandler) {
   EXPECT_TRUE(program.running());
   EXPECT_FALSE(fs::exists(root_ / "x"));
   EXPECT_FALSE(fs::exists(dir / "x"));
+}
+
+// ---------------------------------------------------------------- a screen reader's view
+
+std::vector<AtspiStateType> states_of(AtspiAccessible* a) {
+  AtspiStateSet* set = atspi_accessible_get_state_set(a);
+  GArray* array = atspi_state_set_get_states(set);
+  std::vector<AtspiStateType> states(&g_array_index(array, AtspiStateType, 0),
+                                     &g_array_index(array, AtspiStateType, 0) + array->len);
+  g_array_free(array, TRUE);
+  g_object_unref(set);
+  return states;
+}
+
+bool has_state(AtspiAccessible* a, AtspiStateType state) {
+  auto states = states_of(a);
+  return std::find(states.begin(), states.end(), state) != states.end();
+}
+
+std::vector<std::string> actions_of(AtspiAccessible* a) {
+  std::vector<std::string> names;
+  AtspiAction* action = atspi_accessible_get_action_iface(a);
+  if (!action) return names;
+  int n = atspi_action_get_n_actions(action, nullptr);
+  for (int i = 0; i < n; ++i) {
+    g_autofree char* name = atspi_action_get_action_name(action, i, nullptr);
+    names.emplace_back(name ? name : "");
+  }
+  g_object_unref(action);
+  return names;
+}
+
+// The objects `a` names in its relation of `type`.
+std::vector<Accessible> related(AtspiAccessible* a, AtspiRelationType type) {
+  std::vector<Accessible> targets;
+  GArray* relations = atspi_accessible_get_relation_set(a, nullptr);
+  for (guint i = 0; relations && i < relations->len; ++i) {
+    AtspiRelation* relation = g_array_index(relations, AtspiRelation*, i);
+    if (atspi_relation_get_relation_type(relation) == type)
+      for (int t = 0; t < atspi_relation_get_n_targets(relation); ++t)
+        targets.emplace_back(atspi_relation_get_target(relation, t));
+    g_object_unref(relation);
+  }
+  if (relations) g_array_free(relations, TRUE);
+  return targets;
+}
+
+std::string role_name(AtspiAccessible* a) {
+  g_autofree char* role = atspi_accessible_get_role_name(a, nullptr);
+  return role ? role : "";
+}
+
+// One line per object, indented by depth, children in order: what a reader walking the tree meets.
+void describe_tree(AtspiAccessible* a, int depth, std::string& out) {
+  out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + role_name(a) + " \"" + name_of(a) + "\"";
+  if (std::string d = description_of(a); !d.empty()) out += " description=\"" + d + "\"";
+  out += " states=";
+  GEnumClass* state_names = static_cast<GEnumClass*>(g_type_class_ref(ATSPI_TYPE_STATE_TYPE));
+  const char* separator = "";
+  for (AtspiStateType state : states_of(a)) {
+    GEnumValue* value = g_enum_get_value(state_names, state);
+    out += separator;
+    out += value ? value->value_nick : "?";
+    separator = ",";
+  }
+  g_type_class_unref(state_names);
+  auto actions = actions_of(a);
+  if (!actions.empty()) {
+    out += " actions=";
+    for (std::size_t i = 0; i < actions.size(); ++i) out += (i ? "," : "") + actions[i];
+  }
+  for (auto& label : related(a, ATSPI_RELATION_LABELLED_BY)) out += " labelled-by=\"" + name_of(label.get()) + "\"";
+  out += "\n";
+  int n = atspi_accessible_get_child_count(a, nullptr);
+  for (int i = 0; i < n; ++i) {
+    Accessible child(atspi_accessible_get_child_at_index(a, i, nullptr));
+    if (child) describe_tree(child.get(), depth + 1, out);
+  }
+}
+
+void save_tree(AtspiAccessible* window, const std::string& name) {
+  atspi_accessible_clear_cache(window);
+  std::string tree;
+  describe_tree(window, 0, tree);
+  fs::create_directories(OSTRAEL_ARTIFACTS_DIR);
+  std::ofstream(std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name) << tree;
+}
+
+// What the finder sees under each picture, and its tooltip, left to right.
+struct Picture {
+  std::string caption, tooltip;
+};
+const Picture kPicturesLeftToRight[] = {
+    {"Message", "Owner Message"}, {"Open Pen", "Open Pen"}, {"Information", "Pen Info"}, {"Close", "Close"}};
+
+bool do_action(AtspiAccessible* a, int index = 0) {
+  AtspiAction* action = atspi_accessible_get_action_iface(a);
+  if (!action) return false;
+  g_autoptr(GError) error = nullptr;
+  bool done = atspi_action_do_action(action, index, &error);
+  EXPECT_FALSE(error) << error->message;
+  g_object_unref(action);
+  return done;
+}
+
+TEST_F(PenTest, AScreenReaderHearsFourButtonsLeftToRightAndBothViewsByName) {
+  fs::path dir = pen();
+  write(dir / "message.txt", "Found me?\nPlease call 555-0100.\n");
+  Program program(dir);
+  ASSERT_TRUE(program.wait_for_window());
+  save_tree(program.frame(), "atspi-tree-message.txt");
+  EXPECT_EQ(name_of(program.frame()), kCaption);
+
+  std::vector<Accessible> buttons;
+  for (auto& a : program.all())
+    if (atspi_accessible_get_role(a.get(), nullptr) == ATSPI_ROLE_PUSH_BUTTON) buttons.push_back(std::move(a));
+  ASSERT_EQ(buttons.size(), std::size(kPicturesLeftToRight));
+  Accessible parent(atspi_accessible_get_parent(buttons[0].get(), nullptr));
+  int last_index = -1;
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    AtspiAccessible* button = buttons[i].get();
+    const Picture& want = kPicturesLeftToRight[i];
+    EXPECT_EQ(name_of(button), want.caption);
+    EXPECT_EQ(description_of(button), want.tooltip);
+    EXPECT_FALSE(has_state(button, ATSPI_STATE_FOCUSABLE)) << want.caption;
+    EXPECT_TRUE(has_state(button, ATSPI_STATE_ENABLED) && has_state(button, ATSPI_STATE_SHOWING)) << want.caption;
+    EXPECT_EQ(actions_of(button), std::vector<std::string>{"click"}) << want.caption;
+    EXPECT_EQ(atspi_accessible_get_child_count(button, nullptr), 0) << want.caption;
+    // Siblings, in the order the reader meets them.
+    Accessible my_parent(atspi_accessible_get_parent(button, nullptr));
+    EXPECT_EQ(my_parent.get(), parent.get()) << want.caption;
+    int index = atspi_accessible_get_index_in_parent(button, nullptr);
+    EXPECT_GT(index, last_index) << want.caption;
+    last_index = index;
+    // The caption under the picture labels it, and says so from its side too.
+    auto labels = related(button, ATSPI_RELATION_LABELLED_BY);
+    ASSERT_EQ(labels.size(), 1u) << want.caption;
+    EXPECT_EQ(atspi_accessible_get_role(labels[0].get(), nullptr), ATSPI_ROLE_LABEL);
+    EXPECT_EQ(name_of(labels[0].get()), want.caption);
+    auto labelled = related(labels[0].get(), ATSPI_RELATION_LABEL_FOR);
+    ASSERT_EQ(labelled.size(), 1u) << want.caption;
+    EXPECT_EQ(labelled[0].get(), button);
+  }
+
+  Accessible text1 = program.text1();
+  ASSERT_TRUE(text1);
+  EXPECT_EQ(name_of(text1.get()), "Owner Message");
+  EXPECT_TRUE(has_state(text1.get(), ATSPI_STATE_MULTI_LINE));
+  EXPECT_TRUE(has_state(text1.get(), ATSPI_STATE_READ_ONLY));
+  EXPECT_FALSE(has_state(text1.get(), ATSPI_STATE_EDITABLE));
+  EXPECT_EQ(program.text1_text(), "Found me?\nPlease call 555-0100.\n");
+
+  Accessible list1 = program.list1();
+  ASSERT_TRUE(list1);
+  EXPECT_EQ(role_name(list1.get()), "list");
+  EXPECT_EQ(name_of(list1.get()), "Pen Info");
+  EXPECT_EQ(atspi_accessible_get_child_count(list1.get(), nullptr), 0) << "no header, no lines yet";
+  EXPECT_TRUE(actions_of(list1.get()).empty());
+
+  // The keyboard reaches the two views and nothing else.
+  std::vector<std::string> focusable;
+  for (auto& a : program.all())
+    if (has_state(a.get(), ATSPI_STATE_FOCUSABLE)) focusable.push_back(role_name(a.get()) + " " + name_of(a.get()));
+  std::sort(focusable.begin(), focusable.end());
+  EXPECT_EQ(focusable, (std::vector<std::string>{"list Pen Info", "text Owner Message"}));
+
+  program.click("Close");
+  EXPECT_EQ(program.wait_for_exit(5s), 0);
+}
+
+TEST_F(PenTest, AScreenReaderPressesThePicturesAsAClickWould) {
+  fs::path dir = pen();
+  write(dir / "message.txt", "Found me?\n");
+  Program program(dir);
+  ASSERT_TRUE(program.wait_for_window());
+  auto button = [&](std::string_view caption) {
+    for (auto& a : program.all())
+      if (atspi_accessible_get_role(a.get(), nullptr) == ATSPI_ROLE_PUSH_BUTTON && name_of(a.get()) == caption)
+        return std::move(a);
+    ADD_FAILURE() << "no button " << caption;
+    return Accessible();
+  };
+
+  Accessible information = button("Information");
+  ASSERT_TRUE(information);
+  EXPECT_TRUE(do_action(information.get()));
+  ASSERT_TRUE(pump_until([&] { return program.list1_lines().size() == 10; }, 10s));
+  std::vector<std::string> report = program.list1_lines();
+  EXPECT_EQ(report.front(), "[Pen Information]");
+  EXPECT_FALSE(program.text1_showing());
+  Accessible list1 = program.list1();
+  for (int i = 0; i < 10; ++i) {
+    Accessible item(atspi_accessible_get_child_at_index(list1.get(), i, nullptr));
+    ASSERT_TRUE(item);
+    EXPECT_EQ(role_name(item.get()), "list item") << i;
+    EXPECT_EQ(atspi_accessible_get_index_in_parent(item.get(), nullptr), i);
+    EXPECT_TRUE(actions_of(item.get()).empty()) << i;
+    EXPECT_TRUE(has_state(item.get(), ATSPI_STATE_SHOWING)) << i << " of the ten lines fits";
+    // Orca's flat review finds a line by where it is: inside the list, one below the other.
+    ui::Rect at = extents(item.get(), ATSPI_COORD_TYPE_SCREEN), in = extents(list1.get(), ATSPI_COORD_TYPE_SCREEN);
+    EXPECT_GT(at.height, 0);
+    EXPECT_GE(at.top, in.top);
+    EXPECT_LE(at.top + at.height, in.top + in.height);
+  }
+  // Choosing a line from the reader selects it, one at a time.
+  AtspiSelection* selection = atspi_accessible_get_selection_iface(list1.get());
+  ASSERT_TRUE(selection);
+  EXPECT_TRUE(atspi_selection_select_child(selection, 3, nullptr));
+  EXPECT_TRUE(atspi_selection_select_child(selection, 5, nullptr));
+  EXPECT_EQ(atspi_selection_get_n_selected_children(selection, nullptr), 1);
+  EXPECT_TRUE(atspi_selection_is_child_selected(selection, 5, nullptr));
+  g_object_unref(selection);
+  save_tree(program.frame(), "atspi-tree-report.txt");
+
+  // Two presses in a row run one after the other, in order.
+  Accessible message = button("Message");
+  EXPECT_TRUE(do_action(information.get()));
+  EXPECT_TRUE(do_action(message.get()));
+  ASSERT_TRUE(pump_until([&] { return program.text1_showing(); }, 10s));
+  pump_for(300ms);
+  EXPECT_TRUE(program.text1_showing());
+  std::vector<std::string> again = program.list1_lines();
+  ASSERT_EQ(again.size(), 10u);
+  EXPECT_EQ(again.front(), report.front());
+  EXPECT_EQ(program.text1_text(), "Found me?\n");
+
+  // Close ends the program after the reader's call has returned: the handler runs from the main loop.
+  Accessible close = button("Close");
+  EXPECT_TRUE(do_action(close.get()));
+  EXPECT_EQ(program.wait_for_exit(5s), 0);
+}
+
+TEST_F(PenTest, HoverAndPressOnAPictureChangeNoPixel) {
+  fs::path dir = pen();
+  write(dir / "message.txt", "Found me?\n");
+  Program program(dir);
+  ASSERT_TRUE(program.wait_for_window());
+  pump_for(300ms);
+  std::string rest = program.pixels();
+  ASSERT_FALSE(rest.empty());
+  program.screenshot("picture-rest.png");
+
+  Accessible information = program.picture("Pen Info");
+  ASSERT_TRUE(information);
+  ui::Rect r = extents(information.get(), ATSPI_COORD_TYPE_SCREEN);
+  Input input(g_x->display());
+  input.move(r.left + r.width / 2, r.top + r.height / 2);
+  // Before the tooltip's delay.
+  pump_for(100ms);
+  program.screenshot("picture-hover.png");
+  input.button(1, true);
+  pump_for(300ms);
+  program.screenshot("picture-press.png");
+  EXPECT_TRUE(program.pixels() == rest) << "a pressed picture looks as it does at rest";
+  // Released away from the picture: no click.
+  input.move(r.left + r.width / 2, r.top - 40);
+  input.button(1, false);
+  pump_for(300ms);
+  EXPECT_TRUE(program.text1_showing());
+  EXPECT_TRUE(program.pixels() == rest);
+
+  program.click("Close");
+  EXPECT_EQ(program.wait_for_exit(5s), 0);
 }
 
 // ---------------------------------------------------------------- bad input

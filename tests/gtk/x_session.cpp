@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -178,22 +179,32 @@ void Input::key(const char* keysym_name, bool shift) {
   XFlush(DPY);
 }
 
-bool Input::save_png(const std::string& path, int x, int y, int width, int height) {
+std::string Input::pixels(int x, int y, int width, int height) {
   XImage* image = XGetImage(DPY, DefaultRootWindow(DPY), x, y, static_cast<unsigned>(width),
                             static_cast<unsigned>(height), AllPlanes, ZPixmap);
-  if (!image) return false;
-  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
-  guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
-  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+  if (!image) return {};
+  std::string rgb(static_cast<std::size_t>(width) * height * 3, '\0');
+  std::size_t at = 0;
   for (int row = 0; row < height; ++row)
     for (int col = 0; col < width; ++col) {
       unsigned long p = XGetPixel(image, col, row);
-      guchar* out = pixels + row * stride + col * 3;
-      out[0] = static_cast<guchar>((p & image->red_mask) >> 16);
-      out[1] = static_cast<guchar>((p & image->green_mask) >> 8);
-      out[2] = static_cast<guchar>(p & image->blue_mask);
+      rgb[at++] = static_cast<char>((p & image->red_mask) >> 16);
+      rgb[at++] = static_cast<char>((p & image->green_mask) >> 8);
+      rgb[at++] = static_cast<char>(p & image->blue_mask);
     }
   XDestroyImage(image);
+  return rgb;
+}
+
+bool Input::save_png(const std::string& path, int x, int y, int width, int height) {
+  std::string rgb = pixels(x, y, width, height);
+  if (rgb.empty()) return false;
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
+  guchar* out = gdk_pixbuf_get_pixels(pixbuf);
+  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+  for (int row = 0; row < height; ++row)
+    std::copy_n(rgb.data() + static_cast<std::size_t>(row) * width * 3, static_cast<std::size_t>(width) * 3,
+                reinterpret_cast<char*>(out + row * stride));
   gboolean saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
   g_object_unref(pixbuf);
   return saved;

@@ -78,7 +78,9 @@ class Input {
   void button(int button, bool down);
   void click(int x, int y, int button = 1);
   void key(const char* keysym_name, bool shift = false);
-  // The screen's pixels in the rectangle, as RGB rows, saved as a PNG.
+  // The screen's pixels in the rectangle as RGB rows, three bytes a pixel; empty if X refuses.
+  std::string pixels(int x, int y, int width, int height);
+  // The same pixels saved as a PNG.
   bool save_png(const std::string& path, int x, int y, int width, int height);
   // The pointer's current cursor: its size and hot spot; false if XFixes cannot tell.
   bool cursor(int& width, int& height, int& hot_x, int& hot_y);

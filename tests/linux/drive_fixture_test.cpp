@@ -163,6 +163,42 @@ TEST_F(DriveFixture, DriveThatIsGoneAnswersOnlyWhatNeedsNoFileSystem) {
   EXPECT_EQ(drive->file_system().failure().operation, "FileSystem");
 }
 
+// The desktop takes a pulled drive's mount away; its folder is then an empty one on the disk below.
+TEST_F(DriveFixture, MountThatLeftTheTableSinceStartIsNotFound) {
+  const std::string pen = "50 1 8:17 / @/OWNER\\040PEN rw,nosuid - vfat /dev/sdb1 rw\n";
+  struct Case {
+    const char* what;
+    std::string table_after;
+    bool found;
+  } cases[] = {
+      {"still mounted", pen, true},
+      {"unmounted", "", false},
+      {"its id reused by another drive", "50 1 8:33 / @/OWNER\\040PEN rw,nosuid - vfat /dev/sdc1 rw\n", false},
+      {"another drive mounted elsewhere", "51 1 8:33 / @/OTHER rw - vfat /dev/sdc1 rw\n", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DriveProvider p = provider(pen);
+    fs::create_directories(mnt_ + "/OWNER PEN/tools");
+    provider(c.table_after);  // rewrites the table under `p`
+    auto fso = std::move(*p.create_file_system_object());
+    for (const std::string& path : {mnt_ + "/OWNER PEN", mnt_ + "/OWNER PEN/tools"}) {
+      auto name = fso->get_drive_name(path);
+      EXPECT_EQ(bool(name), c.found) << path;
+      if (name) {
+        EXPECT_EQ(*name, mnt_ + "/OWNER PEN");
+      }
+      auto drive = fso->get_drive(path);
+      EXPECT_EQ(bool(drive), c.found) << path;
+      if (!drive) {
+        EXPECT_EQ(drive.failure().operation, "GetDrive");
+      }
+    }
+    // A drive that was never there is still answered by the mount below it.
+    EXPECT_EQ(*fso->get_drive_name(mnt_), "/");
+  }
+}
+
 TEST_F(DriveFixture, OddPathsAndMissingTables) {
   DriveProvider p = provider("");
   auto fso = std::move(*p.create_file_system_object());

@@ -300,19 +300,21 @@ TEST_F(NtfsPen, NtfsThroughNtfs3gIsNamedNtfs) {
   EXPECT_TRUE(*drive->is_ready());
 }
 
-TEST_F(NtfsPen, KilledFuseDaemonLeavesADriveThatIsNotReady) {
+// A pulled drive: first its FUSE daemon dies with the mount still in the table, then the
+// desktop unmounts it lazily and leaves the empty mount point on the disk below.
+TEST_F(NtfsPen, KilledFuseDaemonLeavesADriveThatIsNotReadyThenNotFound) {
   Daemon daemon(testing::spawn({"ntfs-3g", "-o", "no_detach", loop->device(), pen}));
   Mounted pen_mount(pen);
   if (!wait_for_mount(pen)) GTEST_SKIP() << "ntfs-3g did not mount";
   std::string program_dir = pen + "/tools";
   fs::create_directory(program_dir);
+  DriveProvider provider;  // made at the program's start, while the drive is in
 
   daemon.kill();
   struct statvfs st;
   ASSERT_NE(::statvfs(pen.c_str(), &st), 0);
   EXPECT_EQ(errno, ENOTCONN);
 
-  DriveProvider provider;
   std::string name;
   auto drive = drive_of(provider, program_dir, &name);
   ASSERT_TRUE(drive);
@@ -333,6 +335,23 @@ TEST_F(NtfsPen, KilledFuseDaemonLeavesADriveThatIsNotReady) {
   ASSERT_FALSE(status);
   EXPECT_EQ(status.failure().operation, "FileSystem");
   EXPECT_EQ(report.lines, (std::vector<std::string>{"[Pen Information]", "Pen Letter: ", "Pen Type: 2"}));
+  EXPECT_TRUE(report.text1_visible);
+
+  // Unmounted: the mount point is an empty folder on the disk below, never the pen.
+  ASSERT_EQ(::umount2(pen.c_str(), MNT_DETACH), 0) << std::strerror(errno);
+  ASSERT_EQ(::statvfs(pen.c_str(), &st), 0);
+  for (const std::string& path : {pen, program_dir}) {
+    SCOPED_TRACE(path);
+    auto fso = std::move(*provider.create_file_system_object());
+    EXPECT_FALSE(fso->get_drive_name(path));
+    EXPECT_FALSE(fso->get_drive(path));
+  }
+  report.directory = pen;
+  report.lines = {"from before"};
+  status = report.click_pen_info();
+  ASSERT_FALSE(status);
+  EXPECT_EQ(status.failure().operation, "GetDriveName");
+  EXPECT_TRUE(report.lines.empty());
   EXPECT_TRUE(report.text1_visible);
 }
 

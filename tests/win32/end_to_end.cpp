@@ -4,11 +4,14 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -242,6 +245,16 @@ void move_mouse(POINT p) {
   std::this_thread::sleep_for(100ms);
 }
 
+// Wine moves the pointer asynchronously: this waits until it is there.
+bool point_at(POINT p) {
+  move_mouse(p);
+  return wait_until([&] {
+    POINT at{};
+    GetCursorPos(&at);
+    return at.x == p.x && at.y == p.y;
+  }, 2s);
+}
+
 void click(POINT p) {
   move_mouse(p);
   INPUT input[2]{};
@@ -362,6 +375,16 @@ std::set<DWORD> process_ids() {
   return ids;
 }
 
+// Whether the process has loaded the DLL, by file name.
+bool has_module(DWORD pid, const wchar_t* name) {
+  win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid));
+  MODULEENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = Module32FirstW(snapshot.get(), &entry); ok; ok = Module32NextW(snapshot.get(), &entry))
+    if (lstrcmpiW(entry.szModule, name) == 0) return true;
+  return false;
+}
+
 std::wstring process_name(DWORD pid) {
   win32::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
@@ -421,6 +444,118 @@ void expect_report_as_far_as_wine_goes(Window& w, Debuggee& run, std::size_t deb
 }
 
 std::wstring crlf(const std::string& utf8) { return win32::with_crlf_breaks(win32::to_utf16(utf8)); }
+
+// What a screen reader reads of one object over MSAA.
+struct AccessibleFacts {
+  long role = 0;
+  long state = 0;
+  std::wstring name, description, value, default_action;
+
+  std::string line() const {
+    wchar_t role_text[64] = L"";
+    GetRoleTextW(static_cast<DWORD>(role), role_text, 64);
+    std::wstring states;
+    for (DWORD bit = 1; bit && bit <= static_cast<DWORD>(state); bit <<= 1)
+      if (static_cast<DWORD>(state) & bit) {
+        wchar_t text[64] = L"";
+        GetStateTextW(bit, text, 64);
+        states += (states.empty() ? L"" : L"|") + std::wstring(text);
+      }
+    return win32::to_utf8(L"role=" + std::wstring(role_text) + L" name=\"" + name + L"\" description=\"" + description +
+                          L"\" state=" + (states.empty() ? L"normal" : states) + L" action=\"" + default_action + L"\"");
+  }
+};
+
+std::wstring take(BSTR text) {
+  std::wstring s = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+  SysFreeString(text);
+  return s;
+}
+
+VARIANT child_id(long id) {
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_I4;
+  V_I4(&v) = id;
+  return v;
+}
+
+AccessibleFacts facts_of(IAccessible* object, long child = CHILDID_SELF) {
+  AccessibleFacts facts;
+  VARIANT id = child_id(child);
+  VARIANT v;
+  VariantInit(&v);
+  if (SUCCEEDED(object->get_accRole(id, &v)) && V_VT(&v) == VT_I4) facts.role = V_I4(&v);
+  VariantClear(&v);
+  if (SUCCEEDED(object->get_accState(id, &v)) && V_VT(&v) == VT_I4) facts.state = V_I4(&v);
+  VariantClear(&v);
+  BSTR text = nullptr;
+  if (SUCCEEDED(object->get_accName(id, &text))) facts.name = take(std::exchange(text, nullptr));
+  if (SUCCEEDED(object->get_accDescription(id, &text))) facts.description = take(std::exchange(text, nullptr));
+  if (SUCCEEDED(object->get_accValue(id, &text))) facts.value = take(std::exchange(text, nullptr));
+  if (SUCCEEDED(object->get_accDefaultAction(id, &text))) facts.default_action = take(std::exchange(text, nullptr));
+  return facts;
+}
+
+// The window's client object, asked for from this process as a screen reader asks.
+win32::ComPtr<IAccessible> client_object(HWND hwnd) {
+  win32::ComPtr<IAccessible> object;
+  HRESULT hr = AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, object.put_void());
+  EXPECT_TRUE(SUCCEEDED(hr) && object) << std::hex << hr;
+  return object;
+}
+
+// The child windows of `parent` in the order its client object hands them to a screen reader.
+std::vector<HWND> accessible_child_windows(HWND parent) {
+  std::vector<HWND> windows;
+  auto object = client_object(parent);
+  if (!object) return windows;
+  long count = 0;
+  if (FAILED(object->get_accChildCount(&count)) || count <= 0) return windows;
+  std::vector<VARIANT> children(static_cast<std::size_t>(count));
+  long got = 0;
+  if (FAILED(AccessibleChildren(object.get(), 0, count, children.data(), &got))) return windows;
+  for (long i = 0; i < got; ++i) {
+    VARIANT& child = children[static_cast<std::size_t>(i)];
+    if (V_VT(&child) == VT_DISPATCH && V_DISPATCH(&child)) {
+      win32::ComPtr<IAccessible> window;
+      HWND hwnd = nullptr;
+      if (SUCCEEDED(V_DISPATCH(&child)->QueryInterface(IID_IAccessible, window.put_void())) &&
+          SUCCEEDED(WindowFromAccessibleObject(window.get(), &hwnd)))
+        windows.push_back(hwnd);
+    }
+    VariantClear(&child);
+  }
+  return windows;
+}
+
+std::string name_of_control(const Window& w, HWND hwnd) {
+  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
+    if (w.control(i) == hwnd) {
+      std::string name(ui::control_name(ui::kControls[i].id));
+      if (ui::kControls[i].index >= 0) name += "(" + std::to_string(ui::kControls[i].index) + ")";
+      return name;
+    }
+  return "?";
+}
+
+// The MSAA tree a screen reader walks, one line per object, for the log.
+void print_accessible_tree(const Window& w) {
+  std::printf("MSAA: form %s\n", facts_of(client_object(w.hwnd).get()).line().c_str());
+  std::function<void(HWND, int)> walk = [&](HWND parent, int depth) {
+    for (HWND child : accessible_child_windows(parent)) {
+      auto object = client_object(child);
+      std::printf("MSAA: %*s%s %s\n", depth * 2, "", name_of_control(w, child).c_str(),
+                  object ? facts_of(object.get()).line().c_str() : "(none)");
+      long items = 0;
+      if (object && object->get_accChildCount(&items) == S_OK && child == w.control(ui::ControlId::List1))
+        for (long item = 1; item <= items; ++item)
+          std::printf("MSAA: %*s  item %ld %s\n", depth * 2, "", item, facts_of(object.get(), item).line().c_str());
+      walk(child, depth + 1);
+    }
+  };
+  walk(w.hwnd, 1);
+}
 
 class EndToEnd : public testing::Test {
  protected:
@@ -505,7 +640,8 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
     CURSORINFO info{};
     info.cbSize = sizeof info;
     for (int nudge = 0; nudge < 8; ++nudge) {
-      move_mouse({p.x + nudge % 2, p.y});
+      point_at({p.x + nudge % 2, p.y});
+      std::this_thread::sleep_for(200ms);  // and the window under it has set its cursor
       if (wait_until([&] { return GetCursorInfo(&info) && expected(info.hCursor); }, 500ms)) break;
     }
     return info.hCursor;
@@ -730,6 +866,142 @@ TEST_F(EndToEnd, APenMadeForAnOwnerShowsTheTemplateMessage) {
   EXPECT_EQ(text.rfind(L"If you found this drive\u2026\r\n", 0), 0u);
   PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
   EXPECT_TRUE(run.exited(5s));
+}
+
+// Read as a screen reader reads it, from this second process over MSAA: four push buttons from
+// left to right named by their captions and described by their tooltips, the two views by
+// name, and each picture pressed through its default action as if clicked.
+TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
+  const std::string message = "Hello finder!\nThis pen belongs to Ann.\n";
+  std::wstring exe = prepare(L"screen reader");
+  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt", message);
+  Debuggee run(exe);
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd);
+  const std::size_t information = index_of(ui::ControlId::Image3);
+
+  // What a sighted finder sees, before any reader asks: at rest, pointing at a picture and
+  // pressing it. Released where it was pressed, it is the mouse's Pen Info the reader's is
+  // measured against: moved off first, Wine sometimes still releases it on the picture.
+  RECT outline;
+  GetWindowRect(w.hwnd, &outline);
+  const POINT away{outline.left + 5, outline.bottom + 40};
+  ASSERT_TRUE(point_at(away));
+  screenshot(w, L"at-rest");
+  ASSERT_TRUE(point_at(w.screen_centre(information)));
+  std::this_thread::sleep_for(1500ms);  // the tooltip shows
+  screenshot(w, L"pointer-over-picture");
+  INPUT press{};
+  press.type = INPUT_MOUSE;
+  press.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  SendInput(1, &press, sizeof press);
+  screenshot(w, L"during-press");
+  std::size_t before = run.debug_lines().size();
+  press.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &press, sizeof press);
+  expect_report_as_far_as_wine_goes(w, run, before);
+  const std::vector<std::string> by_mouse = w.list_lines();
+  const bool text1_by_mouse = w.text1_visible();
+
+  // Nothing of the accessibility runtime loads before a reader asks.
+  EXPECT_FALSE(has_module(run.pid(), L"oleacc.dll"));
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  print_accessible_tree(w);
+  EXPECT_TRUE(has_module(run.pid(), L"oleacc.dll"));
+  {
+    EXPECT_EQ(facts_of(client_object(w.hwnd).get()).name, L"Ostrael ");
+
+    // The pictures, in the order a reader meets them: left to right.
+    std::vector<std::size_t> met;
+    for (HWND child : accessible_child_windows(w.hwnd))
+      for (std::size_t i = 0; i < ui::kControls.size(); ++i)
+        if (ui::kControls[i].type == ui::ControlType::Image && w.control(i) == child) met.push_back(i);
+    std::vector<std::size_t> left_to_right = met;
+    std::sort(left_to_right.begin(), left_to_right.end(),
+              [](std::size_t a, std::size_t b) { return ui::kControls[a].twips.left < ui::kControls[b].twips.left; });
+    ASSERT_EQ(met.size(), 4u);
+    EXPECT_EQ(met, left_to_right);
+    std::map<std::size_t, win32::ComPtr<IAccessible>> pictures;
+    for (std::size_t i : met) {
+      const ui::Control& c = ui::kControls[i];
+      SCOPED_TRACE(std::string(ui::control_name(c.id)));
+      pictures[i] = client_object(w.control(i));
+      ASSERT_TRUE(pictures[i]);
+      AccessibleFacts facts = facts_of(pictures[i].get());
+      EXPECT_EQ(facts.role, ROLE_SYSTEM_PUSHBUTTON);
+      EXPECT_EQ(facts.name, win32::to_utf16(ui::accessible_name(c)));
+      EXPECT_FALSE(facts.name.empty());
+      EXPECT_EQ(facts.description, win32::to_utf16(c.tooltip));
+      EXPECT_EQ(facts.default_action, L"Press");
+      EXPECT_FALSE(facts.state & STATE_SYSTEM_FOCUSABLE);
+      EXPECT_FALSE(facts.state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE));
+      // A late-bound reader hears the same name, where the system's object can be invoked at
+      // all (Wine's cannot).
+      VARIANT self = child_id(CHILDID_SELF), name;
+      VariantInit(&name);
+      DISPPARAMS args{&self, nullptr, 1, 0};
+      if (SUCCEEDED(pictures[i]->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &args, &name,
+                                        nullptr, nullptr)) && V_VT(&name) == VT_BSTR)
+        EXPECT_EQ(std::wstring(V_BSTR(&name)), facts.name);
+      VariantClear(&name);
+    }
+
+    // The message view: read-only text under its name, holding the message.
+    auto text1 = client_object(w.control(ui::ControlId::Text1));
+    ASSERT_TRUE(text1);
+    AccessibleFacts text = facts_of(text1.get());
+    EXPECT_EQ(text.name, L"Owner Message");
+    EXPECT_EQ(text.role, ROLE_SYSTEM_TEXT);
+    EXPECT_TRUE(text.state & STATE_SYSTEM_READONLY);
+    EXPECT_EQ(text.value, crlf(message));
+
+    // The list: named, and a list.
+    auto list1 = client_object(w.control(ui::ControlId::List1));
+    ASSERT_TRUE(list1);
+    AccessibleFacts list = facts_of(list1.get());
+    EXPECT_EQ(list.name, L"Pen Info");
+    EXPECT_EQ(list.role, ROLE_SYSTEM_LIST);
+
+    // Pen Info from the reader gives what the mouse gave: six lines, a failure on the debug
+    // output and the message left in front.
+    SendMessageW(w.control(ui::ControlId::List1), LB_RESETCONTENT, 0, 0);
+    long items = -1;
+    EXPECT_EQ(list1->get_accChildCount(&items), S_OK);
+    EXPECT_EQ(items, 0);
+    before = run.debug_lines().size();
+    VARIANT self = child_id(CHILDID_SELF);
+    EXPECT_EQ(pictures[information]->accDoDefaultAction(self), S_OK);
+    expect_report_as_far_as_wine_goes(w, run, before);
+    EXPECT_EQ(w.text1_visible(), text1_by_mouse);
+    std::vector<std::string> by_reader = w.list_lines();
+    ASSERT_EQ(by_reader.size(), by_mouse.size());
+    for (std::size_t i = 0; i < by_reader.size(); ++i)
+      if (by_reader[i].rfind("Free Space: ", 0) != 0) EXPECT_EQ(by_reader[i], by_mouse[i]);
+
+    // The reader hears the report's lines as the list's items, in order.
+    ASSERT_EQ(list1->get_accChildCount(&items), S_OK);
+    ASSERT_EQ(static_cast<std::size_t>(items), by_reader.size());
+    for (long item = 1; item <= items; ++item) {
+      AccessibleFacts line = facts_of(list1.get(), item);
+      EXPECT_EQ(line.role, ROLE_SYSTEM_LISTITEM) << item;
+      EXPECT_EQ(win32::to_utf8(line.name), by_reader[static_cast<std::size_t>(item - 1)]);
+    }
+    print_accessible_tree(w);
+
+    // Message brings the message view back in front.
+    ShowWindow(w.control(ui::ControlId::Text1), SW_HIDE);
+    EXPECT_EQ(pictures[index_of(ui::ControlId::Image2)]->accDoDefaultAction(self), S_OK);
+    EXPECT_TRUE(wait_until([&] { return w.text1_visible(); }));
+
+    // Close ends the program. Wine's RPC sends the reply from a thread of its own, which the
+    // program's end can overtake; a handler run inside the call would never reply at all.
+    HRESULT closed = pictures[index_of(ui::ControlId::Image1)]->accDoDefaultAction(self);
+    EXPECT_TRUE(closed == S_OK || closed == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)) << std::hex << closed;
+    EXPECT_TRUE(run.exited(5s));
+    EXPECT_EQ(run.exit_code(), 0u);
+    EXPECT_FALSE(run.crashed());
+  }
+  CoUninitialize();
 }
 
 // A FIFO named message.txt (prepared by the driver on the Unix side) must not hang the start.

@@ -68,4 +68,19 @@ for bmp in "$artifacts"/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
+
+# What a sighted finder sees stays as it was: these screenshots match the kept ones pixel for
+# pixel, since Wine under Xvfb draws the same window the same way every run. A mismatch leaves
+# the differences beside the screenshot; after a change to the window that is meant, the new
+# screenshots replace the kept ones.
+for reference in "$(dirname "$0")"/reference/*.png; do
+  shot="$artifacts/$(basename "$reference")"
+  [ -e "$shot" ] || continue
+  if ! compare -metric AE "$reference" "$shot" "${shot%.png}-differences.png" 2>/dev/null; then
+    echo "$(basename "$shot") differs from $reference; see ${shot%.png}-differences.png" >&2
+    status=1
+  else
+    rm -f "${shot%.png}-differences.png"
+  fi
+done
 exit $status

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cassert>
 #include <string>
+#include <tuple>
 
+#include "platform/gtk/accessibility.h"
 #include "platform/gtk/pictures.h"
 
 namespace ostrael::gtk {
@@ -46,6 +48,23 @@ std::string with_lf_breaks(std::string_view text) {
 std::string valid_utf8(std::string_view text) {
   g_autofree char* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
   return valid;
+}
+
+// A screen reader names each view for the picture that brings it forward, whose tooltip already
+// says what the view holds.
+std::string_view view_name(ui::ControlId view) {
+  const ui::ControlId picture = view == ui::ControlId::Text1 ? ui::ControlId::Image2 : ui::ControlId::Image3;
+  for (const ui::Control& control : ui::kControls)
+    if (control.id == picture) return control.tooltip;
+  return {};
+}
+
+// The caption under a picture: the label below it whose box spans the picture's middle.
+bool is_caption_of(const ui::Control& label, const ui::Control& picture) {
+  ui::Rect l = ui::client_pixels(label), p = ui::client_pixels(picture);
+  const int middle = p.left + p.width / 2;
+  return label.type == ui::ControlType::Label && l.top >= p.top + p.height && l.left <= middle &&
+         middle < l.left + l.width;
 }
 
 bool is_tab(guint keyval) { return keyval == GDK_KEY_Tab || keyval == GDK_KEY_ISO_Left_Tab || keyval == GDK_KEY_KP_Tab; }
@@ -101,9 +120,24 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
     item.placed = parent ? parent : item.widget;
     items_.push_back(item);
   }
-  // Later overlays draw on top, and the description lists the panel's views top first.
+  // Each caption labels its picture for a screen reader. Without an underline in its text the
+  // label gives the picture no access key.
+  for (const Item& picture : items_)
+    if (picture.control->type == ui::ControlType::Image)
+      for (const Item& label : items_)
+        if (is_caption_of(*label.control, *picture.control))
+          gtk_label_set_mnemonic_widget(GTK_LABEL(label.widget), picture.widget);
+  // A screen reader meets the client area's controls in the order they go in, so they go in
+  // reading order, top to bottom and left to right. None overlap, so no pixel changes.
+  std::vector<Item*> loose;
   for (Item& item : items_)
-    if (!item.control->container) place(item);
+    if (!item.control->container) loose.push_back(&item);
+  std::stable_sort(loose.begin(), loose.end(), [](const Item* a, const Item* b) {
+    ui::Rect ra = ui::client_pixels(*a->control), rb = ui::client_pixels(*b->control);
+    return std::tie(ra.top, ra.left) < std::tie(rb.top, rb.left);
+  });
+  for (Item* item : loose) place(*item);
+  // Later overlays draw on top, and the description lists the panel's views top first.
   for (auto it = items_.rbegin(); it != items_.rend(); ++it)
     if (it->control->container) place(*it);
   gtk_widget_show_all(client_);
@@ -136,7 +170,7 @@ GtkWidget* MainWindow::build_text1() {
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_ALWAYS);
   gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
-  GtkWidget* view = gtk_text_view_new();
+  GtkWidget* view = message_view_new(view_name(ui::ControlId::Text1));
   GtkTextView* text = GTK_TEXT_VIEW(view);
   gtk_text_view_set_editable(text, FALSE);
   gtk_text_view_set_wrap_mode(text, GTK_WRAP_WORD_CHAR);
@@ -155,7 +189,7 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
   gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
   list1_store_ = gtk_list_store_new(1, G_TYPE_STRING);
-  GtkWidget* view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(list1_store_));
+  GtkWidget* view = line_list_new(GTK_TREE_MODEL(list1_store_), view_name(ui::ControlId::List1));
   g_object_unref(list1_store_);
   GtkTreeView* tree = GTK_TREE_VIEW(view);
   gtk_tree_view_set_headers_visible(tree, FALSE);
@@ -184,7 +218,7 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
 }
 
 GtkWidget* MainWindow::build_picture(const ui::Control& control) {
-  GtkWidget* box = gtk_event_box_new();
+  GtkWidget* box = picture_button_new();
   GtkWidget* image = gtk_image_new();
   if (auto picture = load_picture(control.picture))
     gtk_image_set_from_pixbuf(GTK_IMAGE(image), picture->get());
@@ -193,6 +227,10 @@ GtkWidget* MainWindow::build_picture(const ui::Control& control) {
   gtk_container_add(GTK_CONTAINER(box), image);
   if (!control.tooltip.empty()) gtk_widget_set_tooltip_text(box, std::string(control.tooltip).c_str());
   gtk_widget_add_events(box, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
+  // A mouse click and a screen reader's press both arrive here.
+  g_signal_connect(box, "clicked", G_CALLBACK(+[](GtkWidget* w, gpointer self) {
+                     static_cast<MainWindow*>(self)->on_picture_click(w);
+                   }), this);
   g_signal_connect(box, "button-press-event", G_CALLBACK(+[](GtkWidget* w, GdkEventButton* event, gpointer self) -> gboolean {
                      static_cast<MainWindow*>(self)->on_picture_press(w, *event);
                      return TRUE;
@@ -296,7 +334,10 @@ void MainWindow::on_picture_release(GtkWidget* picture, const GdkEventButton& ev
   GtkAllocation box;
   gtk_widget_get_allocation(picture, &box);
   const bool inside = event.x >= 0 && event.y >= 0 && event.x < box.width && event.y < box.height;
-  if (!same || !inside) return;
+  if (same && inside) g_signal_emit_by_name(picture, "clicked");
+}
+
+void MainWindow::on_picture_click(GtkWidget* picture) {
   for (const Item& item : items_)
     if (item.widget == picture) on_click_(item.control->id);
 }

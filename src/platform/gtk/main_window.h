@@ -55,6 +55,7 @@ class MainWindow final : public ostrael::Controls {
   bool on_key_press(const GdkEventKey& event);
   void on_picture_press(GtkWidget* picture, const GdkEventButton& event);
   void on_picture_release(GtkWidget* picture, const GdkEventButton& event);
+  void on_picture_click(GtkWidget* picture);
 
   // The end of a long message goes in once the window has painted; see set_text1_text.
   static gboolean append_text1_rest(gpointer self);

@@ -79,7 +79,9 @@ std::string program_path(const StartPaths& paths, const ResolvePath& resolve) {
   return {};
 }
 
-Result<std::string> Application::application_directory() {
+namespace {
+
+Result<std::string> running_program() {
   StartPaths paths;
   auto exe = self_exe();
   if (!exe) return exe.failure();
@@ -90,7 +92,16 @@ Result<std::string> Application::application_directory() {
   std::string path = program_path(paths, resolve);
   if (path.empty() || path.front() != '/')
     return Failure{"ApplicationDirectory", ENOENT, "the executable has no path"};
-  return directory_of(path);
+  return path;
+}
+
+}  // namespace
+
+Application::Application() : program_(running_program()) {}
+
+Result<std::string> Application::application_directory() {
+  if (!program_) return program_.failure();
+  return directory_of(*program_);
 }
 
 void Application::end_program() {

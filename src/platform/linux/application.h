@@ -32,12 +32,19 @@ std::string program_path(const StartPaths& paths, const ResolvePath& resolve);
 
 class Application : public ostrael::Application {
  public:
-  // The directory of the program's file (see program_path), read afresh on each call.
+  // Records the program's file (see program_path) once: after its drive is pulled, neither the
+  // loader's names nor /proc/self/exe resolve to it any more.
+  Application();
+
+  // The directory of the program's file as recorded at start, derived afresh on each call.
   Result<std::string> application_directory() override;
   // Flushes stdio and leaves with status 0; no atexit handlers or destructors run.
   void end_program() override;
   // Writes the line and a newline to stderr; breaks inside the line become spaces.
   void report_unhandled(std::string_view line) override;
+
+ private:
+  Result<std::string> program_;
 };
 
 }  // namespace ostrael::linux_

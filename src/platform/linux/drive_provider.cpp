@@ -118,6 +118,19 @@ Result<std::vector<MountEntry>> load_mounts(const Roots& roots) {
   return parse_mountinfo(*text);
 }
 
+// Whether the mount that held `path` in the table taken at start has left the table since. Its
+// mount point is then an empty folder on another drive, or gone, and the path leads elsewhere.
+// Mount ids are reused, so the device and the mount point must match too.
+bool gone_since_start(const std::vector<MountEntry>& at_start, const std::vector<MountEntry>& now,
+                      const std::string& path) {
+  const MountEntry* then = find_mount_by_prefix(at_start, real_path(path).value_or(normalise_path(path)));
+  if (!then) return false;
+  const MountEntry* same = find_mount_by_id(now, then->mount_id);
+  return !same || same->major != then->major || same->minor != then->minor || same->mount_point != then->mount_point;
+}
+
+Failure drive_gone(const char* operation) { return Failure{operation, ENODEV, "the drive has been removed"}; }
+
 // The mount that holds `path`: by statx's mount id where the kernel gives one, otherwise by the
 // longest mount point that prefixes the path (statx fails on a dead FUSE mount, for one).
 const MountEntry* mount_holding(const std::vector<MountEntry>& mounts, const std::string& path, const Roots& roots) {
@@ -289,12 +302,14 @@ class LinuxDrive : public Drive {
 
 class LinuxFileSystemObject : public FileSystemObject {
  public:
-  explicit LinuxFileSystemObject(const Roots& roots) : roots_(roots) {}
+  LinuxFileSystemObject(const Roots& roots, std::shared_ptr<const std::vector<MountEntry>> at_start)
+      : roots_(roots), at_start_(std::move(at_start)) {}
 
   Result<std::string> get_drive_name(std::string_view path) override {
     if (path.empty() || path.front() != '/') return std::string();
     auto mounts = load_mounts(roots_);
     if (!mounts) return Failure{"GetDriveName", mounts.failure().code, mounts.failure().text};
+    if (gone_since_start(*at_start_, *mounts, std::string(path))) return drive_gone("GetDriveName");
     const MountEntry* entry = mount_holding(*mounts, std::string(path), roots_);
     if (!entry) return Failure{"GetDriveName", ENOENT, "no mount holds the path"};
     return entry->mount_point;
@@ -304,6 +319,7 @@ class LinuxFileSystemObject : public FileSystemObject {
     if (drive_name.empty() || drive_name.front() != '/') return Failure{"GetDrive", ENOENT, "not a drive"};
     auto mounts = load_mounts(roots_);
     if (!mounts) return mounts.failure();
+    if (gone_since_start(*at_start_, *mounts, std::string(drive_name))) return drive_gone("GetDrive");
     const MountEntry* entry = mount_holding(*mounts, std::string(drive_name), roots_);
     if (!entry) return Failure{"GetDrive", ENOENT, "no mount holds the path"};
     return std::unique_ptr<Drive>(std::make_unique<LinuxDrive>(*entry, roots_));
@@ -311,6 +327,7 @@ class LinuxFileSystemObject : public FileSystemObject {
 
  private:
   Roots roots_;
+  std::shared_ptr<const std::vector<MountEntry>> at_start_;
 };
 
 }  // namespace
@@ -336,8 +353,16 @@ FsIdentity probe_identity(const std::string& device_path) {
   return identity;
 }
 
+DriveProvider::DriveProvider() : DriveProvider(Roots{}) {}
+
+DriveProvider::DriveProvider(Roots roots) : roots_(std::move(roots)) {
+  // An unreadable table leaves nothing to compare with later: every drive then counts as present.
+  auto mounts = load_mounts(roots_);
+  at_start_ = std::make_shared<const std::vector<MountEntry>>(mounts ? std::move(*mounts) : std::vector<MountEntry>{});
+}
+
 Result<std::unique_ptr<FileSystemObject>> DriveProvider::create_file_system_object() {
-  return std::unique_ptr<FileSystemObject>(std::make_unique<LinuxFileSystemObject>(roots_));
+  return std::unique_ptr<FileSystemObject>(std::make_unique<LinuxFileSystemObject>(roots_, at_start_));
 }
 
 }  // namespace ostrael::linux_

@@ -5,8 +5,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/linux/drive_rules.h"
+#include "platform/linux/mountinfo.h"
 #include "platform/platform.h"
 
 namespace ostrael::linux_ {
@@ -26,17 +28,21 @@ FsIdentity probe_identity(const std::string& device_path);
 
 class DriveProvider : public ostrael::DriveProvider {
  public:
-  DriveProvider() = default;
-  explicit DriveProvider(Roots roots) : roots_(std::move(roots)) {}
+  // Both read the mount table once, so that a drive pulled later is known to be gone.
+  DriveProvider();
+  explicit DriveProvider(Roots roots);
 
   // GetDriveName gives the mount point of the mount that holds the path, or "" for a path that
   // is not absolute; GetDrive takes any absolute path and describes the mount that holds it.
   // Path is the mount point, DriveLetter is "". A drive whose statvfs fails is not ready: then
   // FileSystem, FreeSpace, SerialNumber, TotalSize and VolumeName fail.
+  // A path whose mount at construction has since left the table (a pulled drive the desktop
+  // unmounted) makes GetDriveName and GetDrive fail: what lies at that path now is another drive.
   Result<std::unique_ptr<FileSystemObject>> create_file_system_object() override;
 
  private:
   Roots roots_;
+  std::shared_ptr<const std::vector<MountEntry>> at_start_;
 };
 
 }  // namespace ostrael::linux_

@@ -3,8 +3,10 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 
+#include "accessible.h"
 #include "failure.h"
 #include "resource.h"
 #include "utf16.h"
@@ -84,6 +86,36 @@ LRESULT CALLBACK frame_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
   }
   return ::DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+// Text1 and List1 tell a screen reader their names; the rest of what it asks the system answers.
+LRESULT CALLBACK accessible_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR index) {
+  if (message == WM_GETOBJECT)
+    if (LRESULT answer = answer_get_object(hwnd, ui::kControls[index], wparam, lparam)) return answer;
+  return ::DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+// Sibling order is the order a screen reader meets the windows in, and the pictures never
+// overlap: they are made from left to right, in the slots the table gives them, so nothing else
+// changes its place among its siblings.
+std::array<std::size_t, ui::kControls.size()> creation_order() {
+  std::array<std::size_t, ui::kControls.size()> order{}, pictures{}, left_to_right{};
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    order[i] = i;
+    if (ui::kControls[i].type == ui::ControlType::Image) pictures[n++] = i;
+  }
+  left_to_right = pictures;
+  std::sort(left_to_right.begin(), left_to_right.begin() + static_cast<std::ptrdiff_t>(n),
+            [](std::size_t a, std::size_t b) { return ui::kControls[a].twips.left < ui::kControls[b].twips.left; });
+  for (std::size_t k = 0; k < n; ++k) order[pictures[k]] = left_to_right[k];
+  return order;
+}
+
+// The mouse and a screen reader click a picture the same way: through its parent's WM_COMMAND.
+void raise_click(HWND picture) {
+  ::SendMessageW(::GetParent(picture), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(picture), STN_CLICKED),
+                 reinterpret_cast<LPARAM>(picture));
 }
 
 }  // namespace
@@ -181,7 +213,7 @@ ostrael::Status MainWindow::create() {
 }
 
 ostrael::Status MainWindow::create_controls(int dpi) {
-  for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
+  for (std::size_t i : creation_order()) {
     const ui::Control& c = ui::kControls[i];
     const wchar_t* window_class = nullptr;
     DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
@@ -225,6 +257,9 @@ ostrael::Status MainWindow::create_controls(int dpi) {
     if (c.type == ui::ControlType::ListBox)
       ::SetWindowPos(child, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (c.type == ui::ControlType::Frame && !::SetWindowSubclass(child, frame_subclass, 0, 0))
+      return last_error_failure("SetWindowSubclass");
+    if ((c.type == ui::ControlType::TextBox || c.type == ui::ControlType::ListBox) &&
+        !::SetWindowSubclass(child, accessible_subclass, 0, i))
       return last_error_failure("SetWindowSubclass");
     // The EDIT's default limit is 32K characters; 0 lifts it to what memory allows.
     if (c.type == ui::ControlType::TextBox) ::SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
@@ -412,11 +447,18 @@ LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam
         POINT point{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
         RECT client;
         ::GetClientRect(hwnd, &client);
-        if (::PtInRect(&client, point))
-          ::SendMessageW(::GetParent(hwnd), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(hwnd), STN_CLICKED),
-                         reinterpret_cast<LPARAM>(hwnd));
+        if (::PtInRect(&client, point)) raise_click(hwnd);
       }
       return 0;
+    case kPressPicture:
+      raise_click(hwnd);
+      return 0;
+    case WM_GETOBJECT: {
+      std::size_t index = index_of(hwnd);
+      if (index >= ui::kControls.size()) break;
+      if (LRESULT answer = answer_get_object(hwnd, ui::kControls[index], wparam, lparam)) return answer;
+      break;
+    }
   }
   return ::DefWindowProcW(hwnd, message, wparam, lparam);
 }
