@@ -121,10 +121,10 @@ struct IterFree {
 
 std::string text_of(const char* text) { return text ? text : ""; }
 
-Result<Table> load_mounts(const Roots& roots) {
-  Table table(mnt_new_table(), TableUnref{});
+Result<MountTable> load_mounts(const Roots& roots) {
+  MountTable table(mnt_new_table(), TableUnref{});
   if (!table) return Failure{"GetDrive", ENOMEM, "libmount made no table"};
-  // libmount passes over a line it cannot read, as the old table reader did.
+  // libmount passes over a line it cannot read; the rest of the table still counts.
   if (int rc = mnt_table_parse_file(table.get(), roots.mountinfo.c_str()); rc != 0)
     return Failure{"GetDrive", rc < 0 ? -rc : EINVAL, "the mount table cannot be read"};
   return table;
@@ -147,9 +147,9 @@ std::string normalise_path(const std::string& path) {
 }
 
 // The mount at `path` or at the nearest folder above it; of mounts stacked there, the last listed,
-// which is the one on top. mnt_table_find_mountpoint walks up the same way, but newer libmount first
-// requires the path to exist, which a dead FUSE mount denies. Without a cache, find_target
-// compares the table's own names and touches no file system.
+// which is the one on top. mnt_table_find_mountpoint walks up the same way, but first stats the
+// path, which a dead FUSE mount refuses. Without a cache, find_target compares the table's own
+// names and touches no file system.
 libmnt_fs* mount_at_or_above(libmnt_table* table, std::string path) {
   for (;;) {
     if (libmnt_fs* fs = mnt_table_find_target(table, path.c_str(), MNT_ITER_BACKWARD)) return fs;
@@ -356,7 +356,7 @@ class LinuxDrive : public Drive {
 
 class LinuxFileSystemObject : public FileSystemObject {
  public:
-  LinuxFileSystemObject(const Roots& roots, Table at_start) : roots_(roots), at_start_(std::move(at_start)) {}
+  LinuxFileSystemObject(const Roots& roots, MountTable at_start) : roots_(roots), at_start_(std::move(at_start)) {}
 
   Result<std::string> get_drive_name(std::string_view path) override {
     if (path.empty() || path.front() != '/') return std::string();
@@ -383,7 +383,7 @@ class LinuxFileSystemObject : public FileSystemObject {
   }
 
   Roots roots_;
-  Table at_start_;
+  MountTable at_start_;
 };
 
 }  // namespace

@@ -15,7 +15,7 @@ struct libmnt_table;
 
 namespace ostrael::linux_ {
 
-using Table = std::shared_ptr<libmnt_table>;
+using MountTable = std::shared_ptr<libmnt_table>;
 
 // Where the provider looks; tests point these at fixtures.
 struct Roots {
@@ -59,7 +59,7 @@ class DriveProvider : public ostrael::DriveProvider {
 
  private:
   Roots roots_;
-  Table at_start_;  // null when the table could not be read at start
+  MountTable at_start_;  // null when the table could not be read at start
 };
 
 }  // namespace ostrael::linux_
