@@ -107,7 +107,10 @@ class Scene {
   // False, with the reason in why(), when the machine refuses.
   bool mount(const std::vector<std::string>& argv, const std::string& at) {
     auto done = run(argv);
-    if (done.status != 0) return refuse(argv[0] + " refused: " + done.output);
+    if (done.status != 0) {
+      refuse(argv[0] + " refused: " + done.output);
+      return false;
+    }
     mounts_.push_back(at);
     return true;
   }
@@ -119,18 +122,19 @@ class Scene {
     testing::make_sparse_file(file, 128 << 20);
     std::vector<std::string> argv = mkfs;
     argv.push_back(file);
-    if (auto made = run(argv); made.status != 0) return refuse(mkfs[0] + " failed: " + made.output), "";
+    if (auto made = run(argv); made.status != 0) return refuse(mkfs[0] + " failed: " + made.output);
     auto loop = run({"losetup", "--find", "--show", file});
-    if (loop.status != 0) return refuse("losetup refused: " + loop.output), "";
+    if (loop.status != 0) return refuse("losetup refused: " + loop.output);
     loops_.push_back(loop.output.substr(0, loop.output.find('\n')));
     return loops_.back();
   }
   void keep_mount(const std::string& at) { mounts_.push_back(at); }
   void forget_mount(const std::string& at) { std::erase(mounts_, at); }
   void add_daemon(int pid) { daemons_.push_back(pid); }
-  bool refuse(const std::string& why) {
+  // Keeps why the machine refused, and gives the empty folder name that says so.
+  std::string refuse(const std::string& why) {
     why_ = why;
-    return false;
+    return "";
   }
   const std::string& why() const { return why_; }
 
@@ -193,7 +197,7 @@ const Case kCases[] = {
        std::string top = s.dir("btrfs top"), sub = s.dir("btrfs sub");
        if (!s.mount({"mount", loop, top}, top)) return "";
        if (auto made = run({"btrfs", "subvolume", "create", top + "/@pen"}); made.status != 0)
-         return s.refuse("btrfs subvolume create failed: " + made.output), "";
+         return s.refuse("btrfs subvolume create failed: " + made.output);
        if (!s.mount({"mount", "-o", "subvol=@pen", loop, sub}, sub)) return "";
        return sub;
      }},
@@ -211,9 +215,9 @@ const Case kCases[] = {
        std::string pen = s.dir("NTFS PEN");
        if (loop.empty()) return "";
        int daemon = testing::spawn({"ntfs-3g", "-o", "no_detach", loop, pen});
-       if (daemon <= 0) return s.refuse("ntfs-3g did not start"), "";
+       if (daemon <= 0) return s.refuse("ntfs-3g did not start");
        s.add_daemon(daemon);
-       if (!wait_until_mounted(pen)) return s.refuse("ntfs-3g did not mount"), "";
+       if (!wait_until_mounted(pen)) return s.refuse("ntfs-3g did not mount");
        s.keep_mount(pen);
        fs::create_directory(pen + "/tools");
        ::kill(daemon, SIGKILL);
