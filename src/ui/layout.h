@@ -90,6 +90,9 @@ std::string_view control_name(ControlId id);
 // The control's rectangle in pixels of the form's client area at `dpi`, container offsets added.
 Rect client_pixels(const Control& control, int dpi = kDesignDpi);
 
+// The caption under a picture: the label below it that spans the picture's middle.
+const Control* caption_of(const Control& picture);
+
 // What a screen reader calls the control. A picture goes by the caption under it, the label a
 // sighted finder reads, so that a speech user can say "click Information"; Text1 and List1 go
 // by the tooltip of the picture that brings them forward. Empty for a control that names itself.

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gtk/accessibility.h"
+#include "platform/gtk/accessible.h"
 #include "platform/gtk/pictures.h"
 #include "ui/layout.h"
 #include "x_session.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <tuple>
 
-#include "platform/gtk/accessibility.h"
+#include "platform/gtk/accessible.h"
 #include "platform/gtk/pictures.h"
 
 namespace ostrael::gtk {
@@ -48,23 +48,6 @@ std::string with_lf_breaks(std::string_view text) {
 std::string valid_utf8(std::string_view text) {
   g_autofree char* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
   return valid;
-}
-
-// A screen reader names each view for the picture that brings it forward, whose tooltip already
-// says what the view holds.
-std::string_view view_name(ui::ControlId view) {
-  const ui::ControlId picture = view == ui::ControlId::Text1 ? ui::ControlId::Image2 : ui::ControlId::Image3;
-  for (const ui::Control& control : ui::kControls)
-    if (control.id == picture) return control.tooltip;
-  return {};
-}
-
-// The caption under a picture: the label below it whose box spans the picture's middle.
-bool is_caption_of(const ui::Control& label, const ui::Control& picture) {
-  ui::Rect l = ui::client_pixels(label), p = ui::client_pixels(picture);
-  const int middle = p.left + p.width / 2;
-  return label.type == ui::ControlType::Label && l.top >= p.top + p.height && l.left <= middle &&
-         middle < l.left + l.width;
 }
 
 bool is_tab(guint keyval) { return keyval == GDK_KEY_Tab || keyval == GDK_KEY_ISO_Left_Tab || keyval == GDK_KEY_KP_Tab; }
@@ -123,10 +106,9 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   // Each caption labels its picture for a screen reader. Without an underline in its text the
   // label gives the picture no access key.
   for (const Item& picture : items_)
-    if (picture.control->type == ui::ControlType::Image)
+    if (const ui::Control* caption = ui::caption_of(*picture.control))
       for (const Item& label : items_)
-        if (is_caption_of(*label.control, *picture.control))
-          gtk_label_set_mnemonic_widget(GTK_LABEL(label.widget), picture.widget);
+        if (label.control == caption) gtk_label_set_mnemonic_widget(GTK_LABEL(label.widget), picture.widget);
   // A screen reader meets the client area's controls in the order they go in, so they go in
   // reading order, top to bottom and left to right. None overlap, so no pixel changes.
   std::vector<Item*> loose;
@@ -156,7 +138,7 @@ GtkWidget* MainWindow::build(const ui::Control& control) {
       gtk_container_add(GTK_CONTAINER(overlay), frame);
       return frame;
     }
-    case ui::ControlType::TextBox: return build_text1();
+    case ui::ControlType::TextBox: return build_text1(control);
     case ui::ControlType::ListBox: return build_list1(control);
     case ui::ControlType::Image: return build_picture(control);
     case ui::ControlType::Label: return build_caption(control);
@@ -165,12 +147,12 @@ GtkWidget* MainWindow::build(const ui::Control& control) {
   return nullptr;
 }
 
-GtkWidget* MainWindow::build_text1() {
+GtkWidget* MainWindow::build_text1(const ui::Control& control) {
   GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_NEVER, GTK_POLICY_ALWAYS);
   gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
-  GtkWidget* view = message_view_new(view_name(ui::ControlId::Text1));
+  GtkWidget* view = message_view_new(ui::accessible_name(control));
   GtkTextView* text = GTK_TEXT_VIEW(view);
   gtk_text_view_set_editable(text, FALSE);
   gtk_text_view_set_wrap_mode(text, GTK_WRAP_WORD_CHAR);
@@ -189,7 +171,7 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
   gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
   list1_store_ = gtk_list_store_new(1, G_TYPE_STRING);
-  GtkWidget* view = line_list_new(GTK_TREE_MODEL(list1_store_), view_name(ui::ControlId::List1));
+  GtkWidget* view = line_list_new(GTK_TREE_MODEL(list1_store_), ui::accessible_name(control));
   g_object_unref(list1_store_);
   GtkTreeView* tree = GTK_TREE_VIEW(view);
   gtk_tree_view_set_headers_visible(tree, FALSE);

@@ -46,7 +46,7 @@ class MainWindow final : public ostrael::Controls {
   };
 
   GtkWidget* build(const ui::Control& control);
-  GtkWidget* build_text1();
+  GtkWidget* build_text1(const ui::Control& control);
   GtkWidget* build_list1(const ui::Control& control);
   GtkWidget* build_picture(const ui::Control& control);
   GtkWidget* build_caption(const ui::Control& control);

@@ -1,6 +1,6 @@
 // What a screen reader meets in the GTK window: push buttons for the pictures, named views, List1
 // as a list of its lines. GTK makes each accessible only when a reader first asks for it.
-#include "platform/gtk/accessibility.h"
+#include "platform/gtk/accessible.h"
 
 #include <gtk/gtk-a11y.h>
 
