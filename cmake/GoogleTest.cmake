@@ -14,6 +14,8 @@ function(ostrael_add_gtest target)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${target} COMMAND ${target})
   else()
-    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30)
+    # A parameterised case is named by its name generator alone; CMake would otherwise append the
+    # printed parameter to the test's name.
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 NO_PRETTY_VALUES)
   endif()
 endfunction()

@@ -66,6 +66,12 @@ loader=$(loaders | while IFS= read -r ld; do
 done)
 [ -n "$loader" ] || give_up
 
+# --verify reads only the ELF header. Listing the libraries, as ldd does, also resolves every library
+# and symbol version the program needs, so a C library older than the program's or a missing GTK 3
+# gets the message instead of a start that fails unseen.
+libraries=$("$loader" --list "$prog" 2>&1) || give_up
+case $libraries in *"not found"*) give_up ;; esac
+
 # Directly when the kernel can: the file has an execute bit and the loader it names is there.
 # FAT mounts give no execute bit; the loader runs the program all the same.
 if [ -x "$prog" ] && [ "$loader" = "$interp" ]; then exec "$prog"; fi

@@ -7,13 +7,13 @@ set -euo pipefail
 packages=(
   # build
   cmake g++ pkg-config g++-mingw-w64-i686-posix libgtest-dev googletest libbenchmark-dev
-  libgtk-3-dev libudev-dev libblkid-dev
+  libgtk-3-dev libudev-dev libblkid-dev libmount-dev
   # sanitizers, fuzzing and the never-writes check
   clang-14 libclang-rt-14-dev llvm-14 strace
   # running and looking at the windows
-  wine wine32:i386 xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core at-spi2-core
+  wine wine32:i386 fonts-wine xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core at-spi2-core
   # drives made at test time
-  dosfstools exfatprogs exfat-fuse ntfs-3g e2fsprogs mtools fuse3 libfuse3-dev util-linux
+  dosfstools exfatprogs exfat-fuse ntfs-3g e2fsprogs btrfs-progs mtools fuse3 libfuse3-dev util-linux
   # number formats of other languages
   locales
   # the post-link step on Ostrael.exe, the release kit's zip, and unzipping it again in its test

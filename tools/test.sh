@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds both programs and runs every test: natively, under the sanitizers, the Windows build
-# under Wine, and the fuzzers over their corpora and for a bounded time.
+# under Wine, and the fuzzer over its corpus and for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,7 +25,7 @@ done
 echo "== release kit"
 tests/release/release_test.sh || status=1
 
-# The fuzzers are a clang project of their own; their two bounded runs go side by side.
+# The fuzzer is a clang project of its own; its corpus replay and bounded run go side by side.
 echo "== fuzz"
 (
   cd fuzz

@@ -808,6 +808,7 @@ struct BadInput {
   const char* shown;
   bool (*check)(const std::string& text);
 };
+void PrintTo(const BadInput& input, std::ostream* os) { *os << input.name; }
 
 void write_bytes(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
 

@@ -75,14 +75,47 @@ check "label is written as given" autorun_is_plain "$d" "Anna's pen"
 
 # --- autorun.sh under dash, on a drive whose program this machine cannot run
 check "autorun.sh parses" sh -n "$top/pen/autorun.sh"
+bin="$work/bin"; mkdir -p "$bin"
+printf '#!/bin/sh\nprintf "%%s" "$1" > "$OPENED"\n' > "$bin/xdg-open"; chmod +x "$bin/xdg-open"
 if command -v dash >/dev/null; then
-  bin="$work/bin"; mkdir -p "$bin"
-  printf '#!/bin/sh\nprintf "%%s" "$1" > "$OPENED"\n' > "$bin/xdg-open"; chmod +x "$bin/xdg-open"
   (cd "$d" && OPENED="$work/opened" PATH="$bin:$PATH" dash autorun.sh); rc=$?
   check "a program this machine cannot run: autorun.sh fails" test $rc -ne 0
   check "... and opens message.txt instead" test "$(cat "$work/opened" 2>/dev/null)" = "$d/message.txt"
 else
   skip "autorun.sh under dash" "dash is not installed"
+fi
+
+# --- autorun.sh on a machine with the right processor but not the libraries the program needs: a
+# stand-in program linked against version 2 of its library, on pens that carry that library, only its
+# version 1 under the same soname (as an older C library lacks newer symbol versions), or none of it
+if command -v dash >/dev/null && command -v cc >/dev/null; then
+  s="$work/stand-in"; mkdir -p "$s/v1" "$s/v2"
+  printf 'int stand_old(void) { return 1; }\n' > "$s/v1.c"
+  printf 'int stand_old(void) { return 1; }\nint stand_new(void) { return 2; }\n' > "$s/v2.c"
+  printf 'STAND_1 { global: stand_old; local: *; };\n' > "$s/v1.map"
+  printf 'STAND_1 { global: stand_old; local: *; };\nSTAND_2 { global: stand_new; } STAND_1;\n' > "$s/v2.map"
+  printf '#include <stdio.h>\nint stand_new(void);\nint main(void) { return printf("started %%d\\n", stand_new()) < 0; }\n' > "$s/main.c"
+  for v in v1 v2; do
+    cc -shared -fPIC -Wl,-soname,libstand.so.1 -Wl,--version-script,"$s/$v.map" -o "$s/$v/libstand.so.1" "$s/$v.c"
+  done
+  cc -o "$s/ostrael" "$s/main.c" -L"$s/v2" -l:libstand.so.1 -Wl,-rpath,'$ORIGIN'
+  for library in v2 v1 none; do
+    d="$work/stand-in pen $library"; mkdir "$d"
+    cp "$top/pen/autorun.sh" "$top/pen/message.txt" "$s/ostrael" "$d"/
+    [ "$library" = none ] || cp "$s/$library/libstand.so.1" "$d"/
+    rm -f "$work/opened"
+    out=$(cd "$d" && OPENED="$work/opened" PATH="$bin:$PATH" dash autorun.sh 2>&1); rc=$?
+    opened=$(cat "$work/opened" 2>/dev/null)
+    case $library in
+      v2) check "stand-in with its library: autorun.sh starts it" test $rc -eq 0 -a "$out" = "started 2" -a -z "$opened" ;;
+      v1) check "stand-in needing a symbol version its library lacks: message.txt opens" \
+        test $rc -ne 0 -a "$opened" = "$d/message.txt" ;;
+      none) check "stand-in whose library is not there: message.txt opens" \
+        test $rc -ne 0 -a "$opened" = "$d/message.txt" ;;
+    esac
+  done
+else
+  skip "autorun.sh with a stand-in program" "dash or cc is not installed"
 fi
 
 # --- labels that could add lines or keys are refused, and nothing is written

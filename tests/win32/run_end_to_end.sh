@@ -33,6 +33,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
   wineserver -w
 fi
+# The title bar's buttons are Marlett glyphs. Debian's Wine looks for the fonts of fonts-wine under a
+# path it cannot open, and without the font draws the letters "0 1 r"; the prefix's own font folder
+# is always searched.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+  ln -sf /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+fi
 
 # The pen: Wine reads a mapped drive's label and serial from these two files at its root.
 rm -rf "$pen"

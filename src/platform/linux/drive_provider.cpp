@@ -1,10 +1,11 @@
-// The drive information provider: mountinfo for the mount, sysfs for the disk, udev, libblkid or
+// The drive information provider: libmount for the mount, sysfs for the disk, udev, libblkid or
 // the kernel for the file system's identity. Nothing is cached; each property is read when asked.
 #include "platform/linux/drive_provider.h"
 
 #include <blkid/blkid.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <libmount/libmount.h>
 #include <libudev.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -18,8 +19,7 @@
 #include <cstring>
 #include <optional>
 #include <sstream>
-
-#include "platform/linux/mountinfo.h"
+#include <vector>
 
 namespace ostrael::linux_ {
 
@@ -125,44 +125,98 @@ std::string base_of(const std::string& path) {
 
 std::string devnum_text(dev_t device) { return std::to_string(major(device)) + ":" + std::to_string(minor(device)); }
 
-Result<std::vector<MountEntry>> load_mounts(const Roots& roots) {
-  auto text = read_small_file(roots.mountinfo);
-  if (!text) return os_failure("GetDrive", errno ? errno : ENOENT);
-  return parse_mountinfo(*text);
+struct TableUnref {
+  void operator()(libmnt_table* table) const { mnt_unref_table(table); }
+};
+struct IterFree {
+  void operator()(libmnt_iter* iter) const { mnt_free_iter(iter); }
+};
+
+std::string text_of(const char* text) { return text ? text : ""; }
+
+Result<MountTable> load_mounts(const Roots& roots) {
+  MountTable table(mnt_new_table(), TableUnref{});
+  if (!table) return Failure{"GetDrive", ENOMEM, "libmount made no table"};
+  // libmount passes over a line it cannot read; the rest of the table still counts.
+  if (int rc = mnt_table_parse_file(table.get(), roots.mountinfo.c_str()); rc != 0)
+    return Failure{"GetDrive", rc < 0 ? -rc : EINVAL, "the mount table cannot be read"};
+  return table;
 }
+
+// "/a//b/./c/" -> "/a/b/c", without touching the file system (it may be a dead FUSE mount).
+std::string normalise_path(const std::string& path) {
+  std::vector<std::string> parts;
+  std::istringstream in(path);
+  for (std::string part; std::getline(in, part, '/');) {
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+  }
+  std::string out;
+  for (const std::string& part : parts) out.append("/").append(part);
+  return out.empty() ? "/" : out;
+}
+
+// The mount at `path` or at the nearest folder above it; of mounts stacked there, the last listed,
+// which is the one on top. mnt_table_find_mountpoint walks up the same way, but first stats the
+// path, which a dead FUSE mount refuses. Without a cache, find_target compares the table's own
+// names and touches no file system.
+libmnt_fs* mount_at_or_above(libmnt_table* table, std::string path) {
+  for (;;) {
+    if (libmnt_fs* fs = mnt_table_find_target(table, path.c_str(), MNT_ITER_BACKWARD)) return fs;
+    if (path == "/") return nullptr;
+    path = parent_of(path);
+  }
+}
+
+libmnt_fs* mount_with_id(libmnt_table* table, std::uint64_t id) {
+  std::unique_ptr<libmnt_iter, IterFree> iter(mnt_new_iter(MNT_ITER_FORWARD));
+  libmnt_fs* fs = nullptr;
+  while (iter && mnt_table_next_fs(table, iter.get(), &fs) == 0)
+    if (mnt_fs_get_id(fs) >= 0 && static_cast<std::uint64_t>(mnt_fs_get_id(fs)) == id) return fs;
+  return nullptr;
+}
+
+std::string resolved(const std::string& path) { return real_path(path).value_or(normalise_path(path)); }
 
 // Whether the mount that held `path` in the table taken at start has left the table since. Its
 // mount point is then an empty folder on another drive, or gone, and the path leads elsewhere.
 // Mount ids are reused, so the device and the mount point must match too.
-bool gone_since_start(const std::vector<MountEntry>& at_start, const std::vector<MountEntry>& now,
-                      const std::string& path) {
-  const MountEntry* then = find_mount_by_prefix(at_start, real_path(path).value_or(normalise_path(path)));
+bool gone_since_start(libmnt_table* at_start, libmnt_table* now, const std::string& path) {
+  libmnt_fs* then = at_start ? mount_at_or_above(at_start, resolved(path)) : nullptr;
   if (!then) return false;
-  const MountEntry* same = find_mount_by_id(now, then->mount_id);
-  return !same || same->major != then->major || same->minor != then->minor || same->mount_point != then->mount_point;
+  libmnt_fs* same = mount_with_id(now, static_cast<std::uint64_t>(mnt_fs_get_id(then)));
+  return !same || mnt_fs_get_devno(same) != mnt_fs_get_devno(then) ||
+         text_of(mnt_fs_get_target(same)) != text_of(mnt_fs_get_target(then));
 }
 
 Failure drive_gone(const char* operation) { return Failure{operation, ENODEV, "the drive has been removed"}; }
 
 // The mount that holds `path`: by statx's mount id where the kernel gives one, otherwise by the
-// longest mount point that prefixes the path (statx fails on a dead FUSE mount, for one).
-const MountEntry* mount_holding(const std::vector<MountEntry>& mounts, const std::string& path, const Roots& roots) {
-#ifdef STATX_MNT_ID  // kernel headers before 5.8 lack it; the prefix search still works
+// nearest mount point at or above the path (statx fails on a dead FUSE mount, for one).
+libmnt_fs* mount_holding(libmnt_table* table, const std::string& path, const Roots& roots) {
+#ifdef STATX_MNT_ID  // kernel headers before 5.8 lack it; the walk up still works
   // Mount ids belong to the live table; a fixture's ids would only match by accident.
   if (roots.mountinfo.compare(0, kLiveMountinfo.size(), kLiveMountinfo) == 0) {
     struct statx stx {};
     if (::statx(AT_FDCWD, path.c_str(), 0, STATX_MNT_ID, &stx) == 0 && (stx.stx_mask & STATX_MNT_ID))
-      if (const MountEntry* entry = find_mount_by_id(mounts, stx.stx_mnt_id)) return entry;
+      if (libmnt_fs* fs = mount_with_id(table, stx.stx_mnt_id)) return fs;
   }
 #endif
-  std::string resolved = real_path(path).value_or(normalise_path(path));
-  return find_mount_by_prefix(mounts, resolved);
+  return mount_at_or_above(table, resolved(path));
+}
+
+Mount mount_of(libmnt_fs* fs) {
+  return Mount{text_of(mnt_fs_get_target(fs)), text_of(mnt_fs_get_root(fs)), text_of(mnt_fs_get_source(fs)),
+               text_of(mnt_fs_get_fstype(fs)), mnt_fs_get_devno(fs)};
 }
 
 // The block device under a mount: its major:minor, or for file systems that report an
 // anonymous device (btrfs, for one) the device node named as the source. 0 when there is none.
-dev_t device_of(const MountEntry& entry) {
-  if (entry.major != 0) return makedev(entry.major, entry.minor);
+dev_t device_of(const Mount& entry) {
+  if (major(entry.device) != 0) return entry.device;
   if (entry.source.compare(0, 5, "/dev/") == 0) {
     struct stat st;
     if (::stat(entry.source.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) return st.st_rdev;
@@ -219,7 +273,7 @@ std::optional<std::string> kernel_label(const std::string& mount_point) {
 
 // TYPE, VERSION, LABEL and UUID: the udev database, then a libblkid probe, then the kernel's
 // label, then the mount's own type unless FUSE hides the real one behind it.
-FsIdentity identity_of(const MountEntry& entry, const Roots& roots) {
+FsIdentity identity_of(const Mount& entry, const Roots& roots) {
   if (dev_t device = device_of(entry)) {
     FsIdentity identity = identity_from_udev(udev_properties(device, roots));
     if (!identity.type.empty()) return identity;
@@ -234,7 +288,7 @@ FsIdentity identity_of(const MountEntry& entry, const Roots& roots) {
   return identity;
 }
 
-DeviceFacts device_facts(const MountEntry& entry, const Roots& roots) {
+DeviceFacts device_facts(const Mount& entry, const Roots& roots) {
   DeviceFacts facts;
   dev_t device = device_of(entry);
   if (!device) return facts;
@@ -265,7 +319,7 @@ DeviceFacts device_facts(const MountEntry& entry, const Roots& roots) {
 
 class LinuxDrive : public Drive {
  public:
-  LinuxDrive(MountEntry entry, const Roots& roots) : entry_(std::move(entry)), roots_(roots) {}
+  LinuxDrive(Mount entry, const Roots& roots) : entry_(std::move(entry)), roots_(roots) {}
 
   Result<std::string> drive_letter() override { return std::string(); }
   Result<std::int32_t> drive_type() override { return drive_type_code(entry_.fs_type, device_facts(entry_, roots_)); }
@@ -309,38 +363,40 @@ class LinuxDrive : public Drive {
     return {};
   }
 
-  MountEntry entry_;
+  Mount entry_;
   Roots roots_;
 };
 
 class LinuxFileSystemObject : public FileSystemObject {
  public:
-  LinuxFileSystemObject(const Roots& roots, std::shared_ptr<const std::vector<MountEntry>> at_start)
-      : roots_(roots), at_start_(std::move(at_start)) {}
+  LinuxFileSystemObject(const Roots& roots, MountTable at_start) : roots_(roots), at_start_(std::move(at_start)) {}
 
   Result<std::string> get_drive_name(std::string_view path) override {
     if (path.empty() || path.front() != '/') return std::string();
-    auto mounts = load_mounts(roots_);
-    if (!mounts) return Failure{"GetDriveName", mounts.failure().code, mounts.failure().text};
-    if (gone_since_start(*at_start_, *mounts, std::string(path))) return drive_gone("GetDriveName");
-    const MountEntry* entry = mount_holding(*mounts, std::string(path), roots_);
-    if (!entry) return Failure{"GetDriveName", ENOENT, "no mount holds the path"};
-    return entry->mount_point;
+    auto mount = present_mount(std::string(path), "GetDriveName");
+    if (!mount) return mount.failure();
+    return mount->mount_point;
   }
 
   Result<std::unique_ptr<Drive>> get_drive(std::string_view drive_name) override {
     if (drive_name.empty() || drive_name.front() != '/') return Failure{"GetDrive", ENOENT, "not a drive"};
-    auto mounts = load_mounts(roots_);
-    if (!mounts) return mounts.failure();
-    if (gone_since_start(*at_start_, *mounts, std::string(drive_name))) return drive_gone("GetDrive");
-    const MountEntry* entry = mount_holding(*mounts, std::string(drive_name), roots_);
-    if (!entry) return Failure{"GetDrive", ENOENT, "no mount holds the path"};
-    return std::unique_ptr<Drive>(std::make_unique<LinuxDrive>(*entry, roots_));
+    auto mount = present_mount(std::string(drive_name), "GetDrive");
+    if (!mount) return mount.failure();
+    return std::unique_ptr<Drive>(std::make_unique<LinuxDrive>(std::move(*mount), roots_));
   }
 
  private:
+  Result<Mount> present_mount(const std::string& path, const char* operation) {
+    auto table = load_mounts(roots_);
+    if (!table) return Failure{operation, table.failure().code, table.failure().text};
+    if (gone_since_start(at_start_.get(), table->get(), path)) return drive_gone(operation);
+    libmnt_fs* fs = mount_holding(table->get(), path, roots_);
+    if (!fs) return Failure{operation, ENOENT, "no mount holds the path"};
+    return mount_of(fs);
+  }
+
   Roots roots_;
-  std::shared_ptr<const std::vector<MountEntry>> at_start_;
+  MountTable at_start_;
 };
 
 }  // namespace
@@ -371,7 +427,15 @@ DriveProvider::DriveProvider() : DriveProvider(Roots{}) {}
 DriveProvider::DriveProvider(Roots roots) : roots_(std::move(roots)) {
   // An unreadable table leaves nothing to compare with later: every drive then counts as present.
   auto mounts = load_mounts(roots_);
-  at_start_ = std::make_shared<const std::vector<MountEntry>>(mounts ? std::move(*mounts) : std::vector<MountEntry>{});
+  if (mounts) at_start_ = std::move(*mounts);
+}
+
+Result<Mount> find_mount(const std::string& path, const Roots& roots) {
+  auto table = load_mounts(roots);
+  if (!table) return table.failure();
+  libmnt_fs* fs = mount_holding(table->get(), path, roots);
+  if (!fs) return Failure{"GetDrive", ENOENT, "no mount holds the path"};
+  return mount_of(fs);
 }
 
 Result<std::unique_ptr<FileSystemObject>> DriveProvider::create_file_system_object() {

@@ -2,16 +2,20 @@
 // file system's identity from udev, libblkid or the kernel.
 #pragma once
 
+#include <sys/types.h>
+
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/linux/drive_rules.h"
-#include "platform/linux/mountinfo.h"
 #include "platform/platform.h"
 
+struct libmnt_table;
+
 namespace ostrael::linux_ {
+
+using MountTable = std::shared_ptr<libmnt_table>;
 
 // Where the provider looks; tests point these at fixtures.
 struct Roots {
@@ -21,6 +25,19 @@ struct Roots {
   std::string udev_data = "/run/udev/data";
   std::string dev = "/dev";
 };
+
+// One mount as the mount table gives it.
+struct Mount {
+  std::string mount_point;
+  std::string root;     // the folder of the file system it shows: "/" but for a bind mount or subvolume
+  std::string source;   // "/dev/sdb1", "server:/export", "tmpfs"
+  std::string fs_type;  // "ext4", "fuseblk", "fuse.sshfs"
+  dev_t device = 0;     // an anonymous 0:N for btrfs, network and memory file systems
+};
+
+// The mount that holds `path` in the table at roots.mountinfo, read with libmount; of mounts
+// stacked on one folder, the one on top. Fails when the table cannot be read.
+Result<Mount> find_mount(const std::string& path, const Roots& roots = Roots{});
 
 // The identity of the file system on a block device or image file, read with libblkid.
 // Empty type when the probe finds nothing or cannot read it.
@@ -42,7 +59,7 @@ class DriveProvider : public ostrael::DriveProvider {
 
  private:
   Roots roots_;
-  std::shared_ptr<const std::vector<MountEntry>> at_start_;
+  MountTable at_start_;  // null when the table could not be read at start
 };
 
 }  // namespace ostrael::linux_
