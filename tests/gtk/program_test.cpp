@@ -1035,6 +1035,9 @@ TEST_P(ExfatPen, PulledWhileTheWindowIsOpenEveryButtonStillWorks) {
   pid_t pid = started->pid();
   EXPECT_EQ(mappings_under(pid, root), std::vector<std::string>{}) << "nothing of the program stays on its file";
   EXPECT_EQ(open_files_under(pid, root), std::vector<std::string>{}) << "no file on the drive stays open";
+  std::error_code error;
+  EXPECT_FALSE(under(fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error).string(), root))
+      << "a working directory on the drive would keep it from being ejected";
   ASSERT_NO_FATAL_FAILURE(pull_the_drive(pid));
 
   started->click("Pen Info");

@@ -1,5 +1,6 @@
 // The Linux program: GTK start-up, the Linux services and the form ostraelen on its GTK window.
 #include <gtk/gtk.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -25,6 +26,9 @@ int main() {
     return 1;
   }
   ostrael::linux_::Services services;
+  // autorun.sh starts the program in the drive's folder; a working directory there keeps the
+  // drive busy, and the desktop then refuses to eject it. Every path is absolute from here on.
+  if (::chdir("/") != 0) std::perror("ostrael: chdir /");
   ostrael::gtk::Shell shell;
   ostrael::ostraelen* form = nullptr;
   ostrael::gtk::MainWindow window(
