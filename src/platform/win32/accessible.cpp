@@ -28,12 +28,6 @@ struct Runtime {
 // Empty until the first request finds all of it; a failed lookup is tried again on the next.
 Runtime runtime;
 
-template <class Fn>
-bool look_up(HMODULE module, const char* name, Fn& out) {
-  out = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
-  return out != nullptr;
-}
-
 // COM stays started on this thread for the rest of the process: a screen reader holds on to
 // the objects it was given for as long as it likes, and stopping COM would cut them off.
 bool start_runtime() {

@@ -36,12 +36,6 @@ struct ComRuntime {
 // Empty until com_runtime() first succeeds; the two libraries then stay with the process.
 ComRuntime com;
 
-template <class Fn>
-bool look_up(HMODULE module, const char* name, Fn& out) {
-  out = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-  return out != nullptr;
-}
-
 // Only a complete lookup is kept; a failed one is tried again on the next "Pen Info".
 ostrael::Status com_runtime() {
   if (com.variant_clear) return {};

@@ -9,4 +9,12 @@ namespace win32 {
 // last error set when it cannot be loaded.
 HMODULE load_system_library(const wchar_t* name);
 
+// `out` set to the function `name` of `module`, typed as declared in the SDK's header; false
+// when the module is null or lacks it.
+template <class Fn>
+bool look_up(HMODULE module, const char* name, Fn& out) {
+  out = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name))) : nullptr;
+  return out != nullptr;
+}
+
 }  // namespace win32
