@@ -213,6 +213,17 @@ Mount mount_of(libmnt_fs* fs) {
                text_of(mnt_fs_get_fstype(fs)), mnt_fs_get_devno(fs)};
 }
 
+// The mount that holds `path` in the table as it is now. Given the table at start, a mount that
+// has left the table since fails as gone.
+Result<Mount> mount_now(const std::string& path, const Roots& roots, libmnt_table* at_start, const char* operation) {
+  auto table = load_mounts(roots);
+  if (!table) return Failure{operation, table.failure().code, table.failure().text};
+  if (gone_since_start(at_start, table->get(), path)) return drive_gone(operation);
+  libmnt_fs* fs = mount_holding(table->get(), path, roots);
+  if (!fs) return Failure{operation, ENOENT, "no mount holds the path"};
+  return mount_of(fs);
+}
+
 // The block device under a mount: its major:minor, or for file systems that report an
 // anonymous device (btrfs, for one) the device node named as the source. 0 when there is none.
 dev_t device_of(const Mount& entry) {
@@ -373,28 +384,19 @@ class LinuxFileSystemObject : public FileSystemObject {
 
   Result<std::string> get_drive_name(std::string_view path) override {
     if (path.empty() || path.front() != '/') return std::string();
-    auto mount = present_mount(std::string(path), "GetDriveName");
+    auto mount = mount_now(std::string(path), roots_, at_start_.get(), "GetDriveName");
     if (!mount) return mount.failure();
     return mount->mount_point;
   }
 
   Result<std::unique_ptr<Drive>> get_drive(std::string_view drive_name) override {
     if (drive_name.empty() || drive_name.front() != '/') return Failure{"GetDrive", ENOENT, "not a drive"};
-    auto mount = present_mount(std::string(drive_name), "GetDrive");
+    auto mount = mount_now(std::string(drive_name), roots_, at_start_.get(), "GetDrive");
     if (!mount) return mount.failure();
     return std::unique_ptr<Drive>(std::make_unique<LinuxDrive>(std::move(*mount), roots_));
   }
 
  private:
-  Result<Mount> present_mount(const std::string& path, const char* operation) {
-    auto table = load_mounts(roots_);
-    if (!table) return Failure{operation, table.failure().code, table.failure().text};
-    if (gone_since_start(at_start_.get(), table->get(), path)) return drive_gone(operation);
-    libmnt_fs* fs = mount_holding(table->get(), path, roots_);
-    if (!fs) return Failure{operation, ENOENT, "no mount holds the path"};
-    return mount_of(fs);
-  }
-
   Roots roots_;
   MountTable at_start_;
 };
@@ -431,11 +433,7 @@ DriveProvider::DriveProvider(Roots roots) : roots_(std::move(roots)) {
 }
 
 Result<Mount> find_mount(const std::string& path, const Roots& roots) {
-  auto table = load_mounts(roots);
-  if (!table) return table.failure();
-  libmnt_fs* fs = mount_holding(table->get(), path, roots);
-  if (!fs) return Failure{"GetDrive", ENOENT, "no mount holds the path"};
-  return mount_of(fs);
+  return mount_now(path, roots, nullptr, "GetDrive");
 }
 
 Result<std::unique_ptr<FileSystemObject>> DriveProvider::create_file_system_object() {
