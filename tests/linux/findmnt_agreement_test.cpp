@@ -28,17 +28,10 @@ struct Seen {
 };
 
 // findmnt's raw output writes a byte it would not show as \xHH.
-std::string unescape_raw(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] == 'x') {
-      out += static_cast<char>(std::stoi(field.substr(i + 2, 2), nullptr, 16));
-      i += 3;
-    } else {
-      out += field[i];
-    }
-  }
-  return out;
+std::string unescape_raw(std::string field) {
+  for (std::size_t at = 0; (at = field.find("\\x", at)) != std::string::npos && at + 3 < field.size(); ++at)
+    field.replace(at, 4, 1, static_cast<char>(std::stoi(field.substr(at + 2, 2), nullptr, 16)));
+  return field;
 }
 
 std::vector<Seen> findmnt_rows(const std::vector<std::string>& how) {
