@@ -1,21 +1,18 @@
 // The mount the drive provider finds for a folder, against `findmnt --target` on real mounts made
 // here: names the kernel escapes, a bind mount, stacked mounts, a btrfs subvolume, exFAT over FUSE
 // and a pulled pen. Needs root, loop devices and FUSE; a case whose tools are missing is skipped.
-#include <signal.h>
 #include <sys/mount.h>
 #include <sys/sysmacros.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "platform/linux/drive_provider.h"
 #include "test_support.h"
@@ -31,17 +28,10 @@ struct Seen {
 };
 
 // findmnt's raw output writes a byte it would not show as \xHH.
-std::string unescape_raw(const std::string& field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] == 'x') {
-      out += static_cast<char>(std::stoi(field.substr(i + 2, 2), nullptr, 16));
-      i += 3;
-    } else {
-      out += field[i];
-    }
-  }
-  return out;
+std::string unescape_raw(std::string field) {
+  for (std::size_t at = 0; (at = field.find("\\x", at)) != std::string::npos && at + 3 < field.size(); ++at)
+    field.replace(at, 4, 1, static_cast<char>(std::stoi(field.substr(at + 2, 2), nullptr, 16)));
+  return field;
 }
 
 std::vector<Seen> findmnt_rows(const std::vector<std::string>& how) {
@@ -60,19 +50,18 @@ std::vector<Seen> findmnt_rows(const std::vector<std::string>& how) {
   return rows;
 }
 
-// By default findmnt searches the table forwards and names the lowest of mounts stacked on one
-// folder; backwards it names the one on top first, whose files the folder shows.
-std::optional<Seen> findmnt_target(const std::string& dir) {
-  auto rows = findmnt_rows({"--target", dir, "--direction", "backward"});
-  if (rows.empty()) return std::nullopt;
-  return rows.front();
-}
-
-// The row of the whole table for the mount on `mount_point`, for a mount findmnt cannot stat.
-std::optional<Seen> findmnt_listed(const std::string& mount_point) {
+// What findmnt names for `folder`. By default it searches the table forwards and names the lowest
+// of mounts stacked on one folder; backwards it names the one on top first, whose files the folder
+// shows. A folder that cannot be stat'ed, nor so asked for with --target, is compared with the
+// whole table's row for the mount point just above it.
+std::optional<Seen> findmnt_expects(const std::string& folder, bool stat_fails) {
+  if (!stat_fails) {
+    auto rows = findmnt_rows({"--target", folder, "--direction", "backward"});
+    return rows.empty() ? std::nullopt : std::optional<Seen>(rows.front());
+  }
   std::optional<Seen> last;
   for (const Seen& row : findmnt_rows({}))
-    if (row.target == mount_point) last = row;
+    if (row.target == fs::path(folder).parent_path()) last = row;
   return last;
 }
 
@@ -85,18 +74,17 @@ std::optional<Seen> provider_finds(const std::string& dir, const Roots& roots = 
               std::to_string(major(mount->device)) + ":" + std::to_string(minor(mount->device))};
 }
 
+// Why the machine refused what a case asked of it.
+struct Refused {
+  std::string why;
+};
+
 // The mounts, loop devices and FUSE daemons a case makes, undone in reverse at the end.
 class Scene {
  public:
   explicit Scene(const testing::TempDir& dir) : dir_(dir) {}
   ~Scene() {
-    for (auto it = mounts_.rbegin(); it != mounts_.rend(); ++it)
-      if (::umount2(it->c_str(), 0) != 0) ::umount2(it->c_str(), MNT_DETACH);
-    for (int pid : daemons_) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-    }
-    for (const std::string& loop : loops_) (void)run({"losetup", "-d", loop});
+    while (!held_.empty()) held_.pop_back();
   }
 
   std::string dir(const std::string& name) {
@@ -104,69 +92,49 @@ class Scene {
     fs::create_directories(path);
     return path;
   }
-  // False, with the reason in why(), when the machine refuses.
-  bool mount(const std::vector<std::string>& argv, const std::string& at) {
-    auto done = run(argv);
-    if (done.status != 0) {
-      refuse(argv[0] + " refused: " + done.output);
-      return false;
-    }
-    mounts_.push_back(at);
-    return true;
+  void mount(const std::vector<std::string>& argv, const std::string& at) {
+    if (auto done = run(argv); done.status != 0) throw Refused{argv[0] + " refused: " + done.output};
+    mounted(at);
   }
-  bool tmpfs(const std::string& source, const std::string& at) {
-    return mount({"mount", "-t", "tmpfs", source, at}, at);
+  void mounted(const std::string& at) { hold(std::make_shared<testing::Mounted>(at)); }
+  std::string tmpfs(const std::string& name, const std::string& source = "ostrael-pen") {
+    std::string at = dir(name);
+    mount({"mount", "-t", "tmpfs", source, at}, at);
+    return at;
   }
+  // A loop device over a fresh image made by `mkfs`.
   std::string image(const std::vector<std::string>& mkfs, const std::string& name) {
     std::string file = dir_ / name;
     testing::make_sparse_file(file, 128 << 20);
     std::vector<std::string> argv = mkfs;
     argv.push_back(file);
-    if (auto made = run(argv); made.status != 0) return refuse(mkfs[0] + " failed: " + made.output);
-    auto loop = run({"losetup", "--find", "--show", file});
-    if (loop.status != 0) return refuse("losetup refused: " + loop.output);
-    loops_.push_back(loop.output.substr(0, loop.output.find('\n')));
-    return loops_.back();
+    if (auto made = run(argv); made.status != 0) throw Refused{mkfs[0] + " failed: " + made.output};
+    auto& loop = hold(std::make_shared<testing::LoopDevice>(file));
+    if (loop.device().empty()) throw Refused{"losetup refused: " + loop.error()};
+    return loop.device();
   }
-  void keep_mount(const std::string& at) { mounts_.push_back(at); }
-  void forget_mount(const std::string& at) { std::erase(mounts_, at); }
-  void add_daemon(int pid) { daemons_.push_back(pid); }
-  // Keeps why the machine refused, and gives the empty folder name that says so.
-  std::string refuse(const std::string& why) {
-    why_ = why;
-    return "";
+  template <class T>
+  T& hold(std::shared_ptr<T> thing) {
+    held_.push_back(thing);
+    return *thing;
   }
-  const std::string& why() const { return why_; }
 
  private:
   const testing::TempDir& dir_;
-  std::vector<std::string> mounts_, loops_;
-  std::vector<int> daemons_;
-  std::string why_;
+  std::vector<std::shared_ptr<void>> held_;
 };
-
-bool wait_until_mounted(const std::string& dir) {
-  for (int i = 0; i < 100; ++i) {
-    if (run({"findmnt", "--mountpoint", dir}).status == 0) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
-}
 
 struct Case {
   const char* name;
   std::vector<const char*> tools;
-  // Makes the mounts and returns the folder to look up; empty when the machine refuses.
+  // Makes the mounts and returns the folder to look up; throws Refused when the machine refuses.
   std::function<std::string(Scene&)> make;
-  // The folder cannot be stat'ed, nor so asked for with --target: it is compared with the table's
-  // row for the mount point just above it.
   bool stat_fails = false;
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 std::string escaped_name(Scene& s, const std::string& name) {
-  std::string at = s.dir(name);
-  if (!s.tmpfs("ostrael-pen", at)) return "";
+  std::string at = s.tmpfs(name);
   fs::create_directory(at + "/tools");
   return at + "/tools";
 }
@@ -177,61 +145,54 @@ const Case kCases[] = {
     {"MountPointWithBackslash", {}, [](Scene& s) { return escaped_name(s, "OWNER\\PEN"); }},
     {"MountPointWithNewline", {}, [](Scene& s) { return escaped_name(s, "OWNER\nPEN"); }},
     {"BindMount", {},
-     [](Scene& s) -> std::string {
-       std::string pen = s.dir("pen"), bound = s.dir("bound");
-       if (!s.tmpfs("ostrael-pen", pen)) return "";
+     [](Scene& s) {
+       std::string pen = s.tmpfs("pen"), bound = s.dir("bound");
        fs::create_directories(pen + "/tools/inner");
-       if (!s.mount({"mount", "--bind", pen + "/tools", bound}, bound)) return "";
+       s.mount({"mount", "--bind", pen + "/tools", bound}, bound);
        return bound + "/inner";
      }},
     {"StackedMountsTopOneCounts", {},
-     [](Scene& s) -> std::string {
-       std::string at = s.dir("stacked");
-       if (!s.tmpfs("ostrael-below", at) || !s.tmpfs("ostrael-on-top", at)) return "";
-       return at;
+     [](Scene& s) {
+       s.tmpfs("stacked", "ostrael-below");
+       return s.tmpfs("stacked", "ostrael-on-top");
      }},
     {"BtrfsSubvolume", {"mkfs.btrfs", "btrfs"},
-     [](Scene& s) -> std::string {
+     [](Scene& s) {
        std::string loop = s.image({"mkfs.btrfs", "-q", "-L", "OWNERPEN"}, "btrfs.img");
-       if (loop.empty()) return "";
        std::string top = s.dir("btrfs top"), sub = s.dir("btrfs sub");
-       if (!s.mount({"mount", loop, top}, top)) return "";
+       s.mount({"mount", loop, top}, top);
        if (auto made = run({"btrfs", "subvolume", "create", top + "/@pen"}); made.status != 0)
-         return s.refuse("btrfs subvolume create failed: " + made.output);
-       if (!s.mount({"mount", "-o", "subvol=@pen", loop, sub}, sub)) return "";
+         throw Refused{"btrfs subvolume create failed: " + made.output};
+       s.mount({"mount", "-o", "subvol=@pen", loop, sub}, sub);
        return sub;
      }},
     {"ExfatPenOverFuse", {"mkfs.exfat", "mount.exfat-fuse"},
-     [](Scene& s) -> std::string {
+     [](Scene& s) {
        std::string loop = s.image({"mkfs.exfat", "-L", "OWNERPEN"}, "exfat.img");
        std::string pen = s.dir("EXFAT PEN");
-       if (loop.empty() || !s.mount({"mount.exfat-fuse", loop, pen}, pen)) return "";
+       s.mount({"mount.exfat-fuse", loop, pen}, pen);
        return pen;
      }},
     // A pulled pen whose FUSE daemon is gone: its mount is still in the table, but stat fails.
     {"PulledPenDeadFuseMount", {"mkntfs", "ntfs-3g"},
-     [](Scene& s) -> std::string {
+     [](Scene& s) {
        std::string loop = s.image({"mkntfs", "-F", "-Q", "-q", "-L", "OWNERPEN"}, "ntfs.img");
        std::string pen = s.dir("NTFS PEN");
-       if (loop.empty()) return "";
-       int daemon = testing::spawn({"ntfs-3g", "-o", "no_detach", loop, pen});
-       if (daemon <= 0) return s.refuse("ntfs-3g did not start");
-       s.add_daemon(daemon);
-       if (!wait_until_mounted(pen)) return s.refuse("ntfs-3g did not mount");
-       s.keep_mount(pen);
+       int pid = testing::spawn({"ntfs-3g", "-o", "no_detach", loop, pen});
+       if (pid <= 0) throw Refused{"ntfs-3g did not start"};
+       auto& daemon = s.hold(std::make_shared<testing::Daemon>(pid));
+       if (!testing::wait_for_mount(pen)) throw Refused{"ntfs-3g did not mount"};
+       s.mounted(pen);
        fs::create_directory(pen + "/tools");
-       ::kill(daemon, SIGKILL);
-       ::waitpid(daemon, nullptr, 0);
+       daemon.kill();
        return pen + "/tools";
      },
      true},
     // The desktop unmounts a pulled pen lazily: its mount point is an empty folder below.
     {"PulledPenLazilyUnmounted", {},
-     [](Scene& s) -> std::string {
-       std::string pen = s.dir("LAZY PEN");
-       if (!s.tmpfs("ostrael-pen", pen)) return "";
+     [](Scene& s) {
+       std::string pen = s.tmpfs("LAZY PEN");
        ::umount2(pen.c_str(), MNT_DETACH);
-       s.forget_mount(pen);
        return pen;
      }},
 };
@@ -245,20 +206,21 @@ TEST_P(FindmntAgreement, ProviderFindsTheMountFindmntFinds) {
     if (!testing::have_program(tool)) GTEST_SKIP() << tool << " is not installed";
   testing::TempDir dir("ostrael findmnt");
   Scene scene(dir);
-  std::string folder = GetParam().make(scene);
-  if (folder.empty()) GTEST_SKIP() << scene.why();
+  std::string folder;
+  try {
+    folder = GetParam().make(scene);
+  } catch (const Refused& refused) {
+    GTEST_SKIP() << refused.why;
+  }
 
-  auto expected = GetParam().stat_fails ? findmnt_listed(fs::path(folder).parent_path()) : findmnt_target(folder);
+  auto expected = findmnt_expects(folder, GetParam().stat_fails);
   ASSERT_TRUE(expected) << "findmnt found nothing for " << folder;
   // On the live table the provider asks the kernel for the folder's mount id; on a copy of it,
   // where ids mean nothing, it walks up the folder's names.
-  std::string copy = dir / "mountinfo";
-  std::ifstream live("/proc/self/mountinfo");  // proc files say they are empty: copy_file copies nothing
-  std::ostringstream table;
-  table << live.rdbuf();
-  testing::write_file(copy, table.str());
   Roots copied;
-  copied.mountinfo = copy;
+  copied.mountinfo = dir / "mountinfo";
+  // proc files say they are empty, so copy_file would copy nothing
+  std::ofstream(copied.mountinfo) << std::ifstream("/proc/self/mountinfo").rdbuf();
   for (const Roots& roots : {Roots{}, copied}) {
     SCOPED_TRACE(roots.mountinfo);
     auto found = provider_finds(folder, roots);

@@ -1,21 +1,17 @@
 // The provider on real mounts: an ext4 loop mount, a bind mount and a symlink into it, NTFS
 // through ntfs-3g, and a FUSE daemon killed under the program. Needs root, loop devices and FUSE.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 #include "app/ostraelen.h"
 #include "platform/linux/drive_provider.h"
@@ -27,7 +23,9 @@ namespace ostrael::linux_ {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::LoopDevice;
 using testing::make_sparse_file;
+using testing::Mounted;
 using testing::run;
 using testing::TempDir;
 
@@ -40,68 +38,6 @@ std::string mount_refusal(bool needs_fuse) {
   if (needs_fuse && ::access("/dev/fuse", R_OK | W_OK) != 0) return "no usable /dev/fuse";
   if (needs_fuse && !testing::have_program("ntfs-3g")) return "ntfs-3g is not installed";
   return {};
-}
-
-class LoopDevice {
- public:
-  explicit LoopDevice(const std::string& image) {
-    auto result = run({"losetup", "--find", "--show", image});
-    if (result.status == 0) {
-      device_ = result.output.substr(0, result.output.find('\n'));
-    } else {
-      error_ = result.output;
-    }
-  }
-  ~LoopDevice() {
-    if (!device_.empty()) (void)run({"losetup", "-d", device_});
-  }
-  const std::string& device() const { return device_; }
-  const std::string& error() const { return error_; }
-
- private:
-  std::string device_, error_;
-};
-
-// Unmounts at the end, lazily if the mount is busy or its FUSE daemon is gone.
-class Mounted {
- public:
-  explicit Mounted(std::string dir) : dir_(std::move(dir)) {}
-  ~Mounted() {
-    if (::umount2(dir_.c_str(), 0) != 0) ::umount2(dir_.c_str(), MNT_DETACH);
-  }
-
- private:
-  std::string dir_;
-};
-
-class Daemon {
- public:
-  explicit Daemon(int pid) : pid_(pid) {}
-  ~Daemon() { kill(); }
-  void kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
-  }
-
- private:
-  int pid_;
-};
-
-// The type of the file system mounted on `dir` itself, as findmnt reads the live table; empty for none.
-std::string live_fs_type_at(const std::string& dir) {
-  auto found = run({"findmnt", "--noheadings", "--raw", "--output", "FSTYPE", "--mountpoint", dir});
-  return found.status == 0 ? found.output.substr(0, found.output.find('\n')) : std::string();
-}
-
-bool wait_for_mount(const std::string& dir) {
-  for (int i = 0; i < 100; ++i) {
-    if (!live_fs_type_at(dir).empty()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
 }
 
 std::int32_t ntfs_boot_sector_serial(const std::string& image) {
@@ -278,7 +214,7 @@ TEST_F(NtfsPen, NtfsThroughNtfs3gIsNamedNtfs) {
   Mounted pen_mount(pen);
   if (mounted.status != 0) GTEST_SKIP() << "ntfs-3g refused: " << mounted.output;
 
-  EXPECT_EQ(live_fs_type_at(pen), "fuseblk");
+  EXPECT_EQ(testing::live_fs_type_at(pen), "fuseblk");
 
   DriveProvider provider;
   auto drive = drive_of(provider, pen);
@@ -293,9 +229,9 @@ TEST_F(NtfsPen, NtfsThroughNtfs3gIsNamedNtfs) {
 // A pulled drive: first its FUSE daemon dies with the mount still in the table, then the
 // desktop unmounts it lazily and leaves the empty mount point on the disk below.
 TEST_F(NtfsPen, KilledFuseDaemonLeavesADriveThatIsNotReadyThenNotFound) {
-  Daemon daemon(testing::spawn({"ntfs-3g", "-o", "no_detach", loop->device(), pen}));
+  testing::Daemon daemon(testing::spawn({"ntfs-3g", "-o", "no_detach", loop->device(), pen}));
   Mounted pen_mount(pen);
-  if (!wait_for_mount(pen)) GTEST_SKIP() << "ntfs-3g did not mount";
+  if (!testing::wait_for_mount(pen)) GTEST_SKIP() << "ntfs-3g did not mount";
   std::string program_dir = pen + "/tools";
   fs::create_directory(program_dir);
   DriveProvider provider;  // made at the program's start, while the drive is in

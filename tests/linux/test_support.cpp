@@ -2,15 +2,20 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -80,6 +85,44 @@ int spawn(const std::vector<std::string>& argv) {
 bool have_program(const std::string& name) {
   for (const char* dir : {"/usr/sbin", "/usr/bin", "/sbin", "/bin"})
     if (::access((std::string(dir) + "/" + name).c_str(), X_OK) == 0) return true;
+  return false;
+}
+
+Mounted::~Mounted() {
+  if (::umount2(dir_.c_str(), 0) != 0) ::umount2(dir_.c_str(), MNT_DETACH);
+}
+
+LoopDevice::LoopDevice(const std::string& image) {
+  auto result = run({"losetup", "--find", "--show", image});
+  if (result.status == 0) {
+    device_ = result.output.substr(0, result.output.find('\n'));
+  } else {
+    error_ = result.output;
+  }
+}
+
+LoopDevice::~LoopDevice() {
+  if (!device_.empty()) (void)run({"losetup", "-d", device_});
+}
+
+void Daemon::kill() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+}
+
+std::string live_fs_type_at(const std::string& dir) {
+  auto found = run({"findmnt", "--noheadings", "--raw", "--output", "FSTYPE", "--mountpoint", dir});
+  return found.status == 0 ? found.output.substr(0, found.output.find('\n')) : std::string();
+}
+
+bool wait_for_mount(const std::string& dir) {
+  for (int i = 0; i < 100; ++i) {
+    if (!live_fs_type_at(dir).empty()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   return false;
 }
 
