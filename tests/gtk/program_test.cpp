@@ -597,9 +597,7 @@ void save_tree(AtspiAccessible* window, const std::string& name) {
 }
 
 // What the finder sees under each picture, and its tooltip, left to right.
-struct Picture {
-  std::string caption, tooltip;
-};
+struct Picture { std::string caption, tooltip; };
 const Picture kPicturesLeftToRight[] = {
     {"Message", "Owner Message"}, {"Open Pen", "Open Pen"}, {"Information", "Pen Info"}, {"Close", "Close"}};
 
