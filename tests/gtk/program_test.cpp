@@ -128,9 +128,9 @@ void collect(AtspiAccessible* a, std::vector<Accessible>& out) {
   }
 }
 
-bool showing(AtspiAccessible* a) {
+bool has_state(AtspiAccessible* a, AtspiStateType state) {
   AtspiStateSet* states = atspi_accessible_get_state_set(a);
-  bool result = atspi_state_set_contains(states, ATSPI_STATE_SHOWING);
+  bool result = atspi_state_set_contains(states, state);
   g_object_unref(states);
   return result;
 }
@@ -199,11 +199,7 @@ class Program {
   }
 
   Accessible text1() { return find(ATSPI_ROLE_TEXT); }
-  Accessible list1() {
-    if (Accessible list = find(ATSPI_ROLE_LIST)) return list;
-    Accessible table = find(ATSPI_ROLE_TABLE);
-    return table ? std::move(table) : find(ATSPI_ROLE_TREE_TABLE);
-  }
+  Accessible list1() { return find(ATSPI_ROLE_LIST); }
 
   std::string text1_text() {
     Accessible text1 = this->text1();
@@ -217,30 +213,19 @@ class Program {
 
   bool text1_showing() {
     Accessible text1 = this->text1();
-    return text1 && showing(text1.get());
+    return text1 && has_state(text1.get(), ATSPI_STATE_SHOWING);
   }
 
   std::vector<std::string> list1_lines() {
-    std::vector<std::string> lines;
     Accessible list = list1();
-    if (list && atspi_accessible_get_role(list.get(), nullptr) == ATSPI_ROLE_LIST) {
-      atspi_accessible_clear_cache(list.get());
-      int items = atspi_accessible_get_child_count(list.get(), nullptr);
-      for (int i = 0; i < items; ++i) {
-        Accessible item(atspi_accessible_get_child_at_index(list.get(), i, nullptr));
-        lines.push_back(item ? name_of(item.get()) : "<no item>");
-      }
-      return lines;
+    if (!list) return {"<no list>"};
+    atspi_accessible_clear_cache(list.get());
+    std::vector<std::string> lines;
+    int items = atspi_accessible_get_child_count(list.get(), nullptr);
+    for (int i = 0; i < items; ++i) {
+      Accessible item(atspi_accessible_get_child_at_index(list.get(), i, nullptr));
+      lines.push_back(item ? name_of(item.get()) : "<no item>");
     }
-    AtspiTable* table = list ? atspi_accessible_get_table_iface(list.get()) : nullptr;
-    if (!table) return {"<no list>"};
-    int rows = atspi_table_get_n_rows(table, nullptr);
-    for (int row = 0; row < rows; ++row) {
-      AtspiAccessible* cell = atspi_table_get_accessible_at(table, row, 0, nullptr);
-      lines.push_back(cell ? name_of(cell) : "<no cell>");
-      if (cell) g_object_unref(cell);
-    }
-    g_object_unref(table);
     return lines;
   }
 
@@ -293,7 +278,7 @@ class Program {
       int windows = atspi_accessible_get_child_count(app.get(), nullptr);
       for (int j = 0; j < windows && !frame_; ++j) {
         Accessible window(atspi_accessible_get_child_at_index(app.get(), j, nullptr));
-        if (window && name_of(window.get()) == kCaption && showing(window.get())) frame_ = std::move(window);
+        if (window && name_of(window.get()) == kCaption && has_state(window.get(), ATSPI_STATE_SHOWING)) frame_ = std::move(window);
       }
     }
     g_object_unref(desktop);
@@ -325,6 +310,8 @@ class PenTest : public ::testing::Test {
   static void write(const fs::path& file, const std::string& bytes) {
     std::ofstream(file, std::ios::binary) << bytes;
   }
+  // The program on a fresh pen holding `message`.
+  Program open(const std::string& message) { write(pen() / "message.txt", message); return Program(pen()); }
   fs::path root_;
 };
 
@@ -537,19 +524,19 @@ TEST_F(PenTest, OpenPenFallsBackToTheDefaultFolderHandler) {
 
 // ---------------------------------------------------------------- a screen reader's view
 
-std::vector<AtspiStateType> states_of(AtspiAccessible* a) {
+// `a`'s states by their short names, comma-separated.
+std::string state_names(AtspiAccessible* a) {
   AtspiStateSet* set = atspi_accessible_get_state_set(a);
-  GArray* array = atspi_state_set_get_states(set);
-  std::vector<AtspiStateType> states(&g_array_index(array, AtspiStateType, 0),
-                                     &g_array_index(array, AtspiStateType, 0) + array->len);
-  g_array_free(array, TRUE);
+  GArray* states = atspi_state_set_get_states(set);
+  g_autoptr(GEnumClass) names = static_cast<GEnumClass*>(g_type_class_ref(ATSPI_TYPE_STATE_TYPE));
+  std::string out;
+  for (guint i = 0; i < states->len; ++i) {
+    GEnumValue* value = g_enum_get_value(names, g_array_index(states, AtspiStateType, i));
+    out += std::string(i ? "," : "") + (value ? value->value_nick : "?");
+  }
+  g_array_free(states, TRUE);
   g_object_unref(set);
-  return states;
-}
-
-bool has_state(AtspiAccessible* a, AtspiStateType state) {
-  auto states = states_of(a);
-  return std::find(states.begin(), states.end(), state) != states.end();
+  return out;
 }
 
 std::vector<std::string> actions_of(AtspiAccessible* a) {
@@ -589,21 +576,9 @@ std::string role_name(AtspiAccessible* a) {
 void describe_tree(AtspiAccessible* a, int depth, std::string& out) {
   out += std::string(static_cast<std::size_t>(depth) * 2, ' ') + role_name(a) + " \"" + name_of(a) + "\"";
   if (std::string d = description_of(a); !d.empty()) out += " description=\"" + d + "\"";
-  out += " states=";
-  GEnumClass* state_names = static_cast<GEnumClass*>(g_type_class_ref(ATSPI_TYPE_STATE_TYPE));
-  const char* separator = "";
-  for (AtspiStateType state : states_of(a)) {
-    GEnumValue* value = g_enum_get_value(state_names, state);
-    out += separator;
-    out += value ? value->value_nick : "?";
-    separator = ",";
-  }
-  g_type_class_unref(state_names);
+  out += " states=" + state_names(a);
   auto actions = actions_of(a);
-  if (!actions.empty()) {
-    out += " actions=";
-    for (std::size_t i = 0; i < actions.size(); ++i) out += (i ? "," : "") + actions[i];
-  }
+  for (std::size_t i = 0; i < actions.size(); ++i) out += (i ? "," : " actions=") + actions[i];
   for (auto& label : related(a, ATSPI_RELATION_LABELLED_BY)) out += " labelled-by=\"" + name_of(label.get()) + "\"";
   out += "\n";
   int n = atspi_accessible_get_child_count(a, nullptr);
@@ -622,9 +597,7 @@ void save_tree(AtspiAccessible* window, const std::string& name) {
 }
 
 // What the finder sees under each picture, and its tooltip, left to right.
-struct Picture {
-  std::string caption, tooltip;
-};
+struct Picture { std::string caption, tooltip; };
 const Picture kPicturesLeftToRight[] = {
     {"Message", "Owner Message"}, {"Open Pen", "Open Pen"}, {"Information", "Pen Info"}, {"Close", "Close"}};
 
@@ -639,9 +612,7 @@ bool do_action(AtspiAccessible* a, int index = 0) {
 }
 
 TEST_F(PenTest, AScreenReaderHearsFourButtonsLeftToRightAndBothViewsByName) {
-  fs::path dir = pen();
-  write(dir / "message.txt", "Found me?\nPlease call 555-0100.\n");
-  Program program(dir);
+  Program program = open("Found me?\nPlease call 555-0100.\n");
   ASSERT_TRUE(program.wait_for_window());
   save_tree(program.frame(), "atspi-tree-message.txt");
   EXPECT_EQ(name_of(program.frame()), kCaption);
@@ -704,9 +675,7 @@ TEST_F(PenTest, AScreenReaderHearsFourButtonsLeftToRightAndBothViewsByName) {
 }
 
 TEST_F(PenTest, AScreenReaderPressesThePicturesAsAClickWould) {
-  fs::path dir = pen();
-  write(dir / "message.txt", "Found me?\n");
-  Program program(dir);
+  Program program = open("Found me?\n");
   ASSERT_TRUE(program.wait_for_window());
   auto button = [&](std::string_view caption) {
     for (auto& a : program.all())
@@ -766,9 +735,7 @@ TEST_F(PenTest, AScreenReaderPressesThePicturesAsAClickWould) {
 }
 
 TEST_F(PenTest, HoverAndPressOnAPictureChangeNoPixel) {
-  fs::path dir = pen();
-  write(dir / "message.txt", "Found me?\n");
-  Program program(dir);
+  Program program = open("Found me?\n");
   ASSERT_TRUE(program.wait_for_window());
   pump_for(300ms);
   std::string rest = program.pixels();
@@ -853,9 +820,10 @@ INSTANTIATE_TEST_SUITE_P(, BadInputTest, ::testing::ValuesIn(kBadInputs),
 
 // ---------------------------------------------------------------- a finder's road on Linux
 
-std::string exe_of(pid_t pid) {
+// Where /proc/PID/`name` points: "exe" the program's file, "cwd" its working directory.
+std::string proc_link(pid_t pid, const std::string& name) {
   std::error_code error;
-  return fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", error).string();
+  return fs::read_symlink("/proc/" + std::to_string(pid) + "/" + name, error).string();
 }
 
 bool under(const std::string& path, const std::string& dir) { return path.starts_with(dir + "/") || path == dir; }
@@ -1006,7 +974,7 @@ class ExfatPen : public ::testing::TestWithParam<const char*> {
 TEST_P(ExfatPen, AutorunShStartsTheProgramAndPenInfoDescribesTheDrive) {
   auto started = start_from_pen(OSTRAEL_PROGRAM);
   ASSERT_TRUE(started);
-  std::string exe = exe_of(started->pid());
+  std::string exe = proc_link(started->pid(), "exe");
   if (executable())
     EXPECT_EQ(exe, root + "/ostrael") << "the script started the program itself";
   else
@@ -1035,8 +1003,7 @@ TEST_P(ExfatPen, PulledWhileTheWindowIsOpenEveryButtonStillWorks) {
   pid_t pid = started->pid();
   EXPECT_EQ(mappings_under(pid, root), std::vector<std::string>{}) << "nothing of the program stays on its file";
   EXPECT_EQ(open_files_under(pid, root), std::vector<std::string>{}) << "no file on the drive stays open";
-  std::error_code error;
-  EXPECT_FALSE(under(fs::read_symlink("/proc/" + std::to_string(pid) + "/cwd", error).string(), root))
+  EXPECT_FALSE(under(proc_link(pid, "cwd"), root))
       << "a working directory on the drive would keep it from being ejected";
   ASSERT_NO_FATAL_FAILURE(pull_the_drive(pid));
 

@@ -13,7 +13,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -199,12 +198,8 @@ std::string Input::pixels(int x, int y, int width, int height) {
 bool Input::save_png(const std::string& path, int x, int y, int width, int height) {
   std::string rgb = pixels(x, y, width, height);
   if (rgb.empty()) return false;
-  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
-  guchar* out = gdk_pixbuf_get_pixels(pixbuf);
-  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-  for (int row = 0; row < height; ++row)
-    std::copy_n(rgb.data() + static_cast<std::size_t>(row) * width * 3, static_cast<std::size_t>(width) * 3,
-                reinterpret_cast<char*>(out + row * stride));
+  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(reinterpret_cast<const guchar*>(rgb.data()), GDK_COLORSPACE_RGB, FALSE,
+                                               8, width, height, width * 3, nullptr, nullptr);
   gboolean saved = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
   g_object_unref(pixbuf);
   return saved;
