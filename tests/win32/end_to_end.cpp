@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -53,11 +54,12 @@ void write_file(const std::wstring& path, const std::string& bytes) {
 }
 
 // A folder on the mapped drive holding a copy of the program, and maybe a message.txt.
-std::wstring prepare(const std::wstring& folder) {
+std::wstring prepare(const std::wstring& folder, const std::optional<std::string>& message = std::nullopt) {
   std::wstring dir = drive() + L"\\" + folder;
   if (!folder.empty()) CreateDirectoryW(dir.c_str(), nullptr);
   std::wstring exe = dir + (folder.empty() ? L"" : L"\\") + L"Ostrael.exe";
   if (!folder.empty()) EXPECT_TRUE(CopyFileW((drive() + L"\\Ostrael.exe").c_str(), exe.c_str(), FALSE));
+  if (message) write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt", *message);
   return exe;
 }
 
@@ -221,6 +223,12 @@ struct Window {
     ClientToScreen(hwnd, &p);
     return p;
   }
+  // Below the window's lower left corner, where no tooltip of the window shows.
+  POINT away() const {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    return {r.left + 5, r.bottom + 40};
+  }
   HWND focus() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -255,24 +263,26 @@ bool point_at(POINT p) {
   }, 2s);
 }
 
+void mouse_button(DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  SendInput(1, &input, sizeof input);
+}
+
 void click(POINT p) {
   move_mouse(p);
-  INPUT input[2]{};
-  input[0].type = input[1].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, &input[0], sizeof input[0]);
+  mouse_button(MOUSEEVENTF_LEFTDOWN);
   std::this_thread::sleep_for(50ms);
-  SendInput(1, &input[1], sizeof input[1]);
+  mouse_button(MOUSEEVENTF_LEFTUP);
   std::this_thread::sleep_for(200ms);
 }
 
-// Wine moves the pointer asynchronously; a press sent before it arrives lands elsewhere.
+// A press sent before the pointer arrives lands elsewhere.
 void click_control(const Window& w, std::size_t index) {
-  POINT p = w.screen_centre(index);
-  move_mouse(p);
-  POINT at{};
-  bool placed = wait_until([&] { GetCursorPos(&at); return at.x == p.x && at.y == p.y; }, 2s);
+  POINT p = w.screen_centre(index), at{};
+  bool placed = point_at(p);
+  GetCursorPos(&at);
   HWND under = WindowFromPoint(p);
   wchar_t name[64] = {};
   GetClassNameW(under, name, 64);
@@ -574,9 +584,7 @@ TEST_F(EndToEnd, MappedDriveCarriesTheLabelAndSerial) {
 
 TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   const std::string message = "Hello finder!\r\nThis pen belongs to Ann.\nLine three\rLine four \xe2\x80\x94 Gr\xc3\xbc\xc3\x9f" "e \xe2\x98\x83\n";
-  write_file(drive() + L"\\message.txt", message);
-  std::wstring exe = prepare(L"");
-  Debuggee run(exe);
+  Debuggee run(prepare(L"", message));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd) << "no window";
 
@@ -654,9 +662,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   EXPECT_EQ(over_picture, over_other_picture);
 
   // The pointer off the window, so that no tooltip covers the first picture of the window.
-  RECT outline;
-  GetWindowRect(w.hwnd, &outline);
-  move_mouse({outline.left + 5, outline.bottom + 40});
+  move_mouse(w.away());
   screenshot(w, L"message-view");
 
   // Keyboard: typing changes nothing; Tab moves between Text1 and List1 only.
@@ -745,11 +751,9 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
 }
 
 TEST_F(EndToEnd, FromASubdirectoryWithSpacesAndNonAsciiName) {
-  std::wstring exe = prepare(L"Sub dir \u00dcn\u00ef \u2603");
   std::wstring utf16 = L"\uFEFFUTF-16 message \u2603\nsecond line";
-  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt",
-             std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
-  Debuggee run(exe);
+  Debuggee run(prepare(L"Sub dir \u00dcn\u00ef \u2603",
+                       std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2)));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
   EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), L"UTF-16 message \u2603\r\nsecond line");
@@ -819,9 +823,7 @@ TEST_F(EndToEnd, ALongMessageKeepsTheViewWhileItFillsIn) {
   for (int i = 0; message.size() < 1000 * 1024; ++i)  // under the 1 MiB the program reads
     message += "Line " + std::to_string(i) + (i % 5 ? " of the owner's message\r\n" : " \xe2\x98\x83 \xf0\x9f\x98\x80\n");
   std::wstring expected = crlf(message);
-  std::wstring exe = prepare(L"long message");
-  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt", message);
-  Debuggee run(exe);
+  Debuggee run(prepare(L"long message", message));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
   HWND text1 = w.control(ui::ControlId::Text1);
@@ -873,9 +875,7 @@ TEST_F(EndToEnd, APenMadeForAnOwnerShowsTheTemplateMessage) {
 // name, and each picture pressed through its default action as if clicked.
 TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   const std::string message = "Hello finder!\nThis pen belongs to Ann.\n";
-  std::wstring exe = prepare(L"screen reader");
-  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt", message);
-  Debuggee run(exe);
+  Debuggee run(prepare(L"screen reader", message));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
   const std::size_t information = index_of(ui::ControlId::Image3);
@@ -883,22 +883,15 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   // What a sighted finder sees, before any reader asks: at rest, pointing at a picture and
   // pressing it. Released where it was pressed, it is the mouse's Pen Info the reader's is
   // measured against: moved off first, Wine sometimes still releases it on the picture.
-  RECT outline;
-  GetWindowRect(w.hwnd, &outline);
-  const POINT away{outline.left + 5, outline.bottom + 40};
-  ASSERT_TRUE(point_at(away));
+  ASSERT_TRUE(point_at(w.away()));
   screenshot(w, L"at-rest");
   ASSERT_TRUE(point_at(w.screen_centre(information)));
   std::this_thread::sleep_for(1500ms);  // the tooltip shows
   screenshot(w, L"pointer-over-picture");
-  INPUT press{};
-  press.type = INPUT_MOUSE;
-  press.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  SendInput(1, &press, sizeof press);
+  mouse_button(MOUSEEVENTF_LEFTDOWN);
   screenshot(w, L"during-press");
   std::size_t before = run.debug_lines().size();
-  press.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, &press, sizeof press);
+  mouse_button(MOUSEEVENTF_LEFTUP);
   expect_report_as_far_as_wine_goes(w, run, before);
   const std::vector<std::string> by_mouse = w.list_lines();
   const bool text1_by_mouse = w.text1_visible();
