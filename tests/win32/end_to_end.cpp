@@ -184,6 +184,12 @@ struct Window {
         if (ui::kControls[i].id == *c.container) parent = control(i);
     return GetDlgItem(parent, win32::control_id(index));
   }
+  // The control's index in the layout table, or the table's size for a window not in it.
+  std::size_t which(HWND window) const {
+    std::size_t i = 0;
+    while (i < ui::kControls.size() && control(i) != window) ++i;
+    return i;
+  }
   HWND control(ui::ControlId id) const {
     for (std::size_t i = 0; i < ui::kControls.size(); ++i)
       if (ui::kControls[i].id == id) return control(i);
@@ -457,30 +463,18 @@ std::wstring crlf(const std::string& utf8) { return win32::with_crlf_breaks(win3
 
 // What a screen reader reads of one object over MSAA.
 struct AccessibleFacts {
-  long role = 0;
-  long state = 0;
+  long role = 0, state = 0;
   std::wstring name, description, value, default_action;
 
   std::string line() const {
     wchar_t role_text[64] = L"";
     GetRoleTextW(static_cast<DWORD>(role), role_text, 64);
-    std::wstring states;
-    for (DWORD bit = 1; bit && bit <= static_cast<DWORD>(state); bit <<= 1)
-      if (static_cast<DWORD>(state) & bit) {
-        wchar_t text[64] = L"";
-        GetStateTextW(bit, text, 64);
-        states += (states.empty() ? L"" : L"|") + std::wstring(text);
-      }
+    char state_bits[16];
+    std::snprintf(state_bits, sizeof state_bits, "%lx", static_cast<unsigned long>(state));
     return win32::to_utf8(L"role=" + std::wstring(role_text) + L" name=\"" + name + L"\" description=\"" + description +
-                          L"\" state=" + (states.empty() ? L"normal" : states) + L" action=\"" + default_action + L"\"");
+                          L"\" state=0x" + win32::to_utf16(state_bits) + L" action=\"" + default_action + L"\"");
   }
 };
-
-std::wstring take(BSTR text) {
-  std::wstring s = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-  SysFreeString(text);
-  return s;
-}
 
 VARIANT child_id(long id) {
   VARIANT v;
@@ -491,20 +485,24 @@ VARIANT child_id(long id) {
 }
 
 AccessibleFacts facts_of(IAccessible* object, long child = CHILDID_SELF) {
-  AccessibleFacts facts;
   VARIANT id = child_id(child);
-  VARIANT v;
-  VariantInit(&v);
-  if (SUCCEEDED(object->get_accRole(id, &v)) && V_VT(&v) == VT_I4) facts.role = V_I4(&v);
-  VariantClear(&v);
-  if (SUCCEEDED(object->get_accState(id, &v)) && V_VT(&v) == VT_I4) facts.state = V_I4(&v);
-  VariantClear(&v);
-  BSTR text = nullptr;
-  if (SUCCEEDED(object->get_accName(id, &text))) facts.name = take(std::exchange(text, nullptr));
-  if (SUCCEEDED(object->get_accDescription(id, &text))) facts.description = take(std::exchange(text, nullptr));
-  if (SUCCEEDED(object->get_accValue(id, &text))) facts.value = take(std::exchange(text, nullptr));
-  if (SUCCEEDED(object->get_accDefaultAction(id, &text))) facts.default_action = take(std::exchange(text, nullptr));
-  return facts;
+  auto number = [&](auto get) {
+    VARIANT v;
+    VariantInit(&v);
+    long n = SUCCEEDED((object->*get)(id, &v)) && V_VT(&v) == VT_I4 ? V_I4(&v) : 0;
+    VariantClear(&v);
+    return n;
+  };
+  auto text = [&](auto get) {
+    BSTR b = nullptr;
+    if (FAILED((object->*get)(id, &b))) return std::wstring();
+    std::wstring s = b ? std::wstring(b, SysStringLen(b)) : std::wstring();
+    SysFreeString(b);
+    return s;
+  };
+  return {number(&IAccessible::get_accRole), number(&IAccessible::get_accState), text(&IAccessible::get_accName),
+          text(&IAccessible::get_accDescription), text(&IAccessible::get_accValue),
+          text(&IAccessible::get_accDefaultAction)};
 }
 
 // The window's client object, asked for from this process as a screen reader asks.
@@ -519,34 +517,22 @@ win32::ComPtr<IAccessible> client_object(HWND hwnd) {
 std::vector<HWND> accessible_child_windows(HWND parent) {
   std::vector<HWND> windows;
   auto object = client_object(parent);
-  if (!object) return windows;
   long count = 0;
-  if (FAILED(object->get_accChildCount(&count)) || count <= 0) return windows;
+  if (!object || FAILED(object->get_accChildCount(&count)) || count <= 0) return windows;
   std::vector<VARIANT> children(static_cast<std::size_t>(count));
   long got = 0;
   if (FAILED(AccessibleChildren(object.get(), 0, count, children.data(), &got))) return windows;
   for (long i = 0; i < got; ++i) {
     VARIANT& child = children[static_cast<std::size_t>(i)];
-    if (V_VT(&child) == VT_DISPATCH && V_DISPATCH(&child)) {
-      win32::ComPtr<IAccessible> window;
-      HWND hwnd = nullptr;
-      if (SUCCEEDED(V_DISPATCH(&child)->QueryInterface(IID_IAccessible, window.put_void())) &&
-          SUCCEEDED(WindowFromAccessibleObject(window.get(), &hwnd)))
-        windows.push_back(hwnd);
-    }
+    win32::ComPtr<IAccessible> window;
+    HWND hwnd = nullptr;
+    if (V_VT(&child) == VT_DISPATCH && V_DISPATCH(&child) &&
+        SUCCEEDED(V_DISPATCH(&child)->QueryInterface(IID_IAccessible, window.put_void())) &&
+        SUCCEEDED(WindowFromAccessibleObject(window.get(), &hwnd)))
+      windows.push_back(hwnd);
     VariantClear(&child);
   }
   return windows;
-}
-
-std::string name_of_control(const Window& w, HWND hwnd) {
-  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-    if (w.control(i) == hwnd) {
-      std::string name(ui::control_name(ui::kControls[i].id));
-      if (ui::kControls[i].index >= 0) name += "(" + std::to_string(ui::kControls[i].index) + ")";
-      return name;
-    }
-  return "?";
 }
 
 // The MSAA tree a screen reader walks, one line per object, for the log.
@@ -554,9 +540,11 @@ void print_accessible_tree(const Window& w) {
   std::printf("MSAA: form %s\n", facts_of(client_object(w.hwnd).get()).line().c_str());
   std::function<void(HWND, int)> walk = [&](HWND parent, int depth) {
     for (HWND child : accessible_child_windows(parent)) {
+      std::size_t i = w.which(child);
+      std::string_view name = i < ui::kControls.size() ? ui::control_name(ui::kControls[i].id) : "?";
       auto object = client_object(child);
-      std::printf("MSAA: %*s%s %s\n", depth * 2, "", name_of_control(w, child).c_str(),
-                  object ? facts_of(object.get()).line().c_str() : "(none)");
+      std::printf("MSAA: %*s%.*s(%d) %s\n", depth * 2, "", static_cast<int>(name.size()), name.data(),
+                  i < ui::kControls.size() ? ui::kControls[i].index : -1, object ? facts_of(object.get()).line().c_str() : "(none)");
       long items = 0;
       if (object && object->get_accChildCount(&items) == S_OK && child == w.control(ui::ControlId::List1))
         for (long item = 1; item <= items; ++item)
@@ -903,12 +891,13 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   EXPECT_TRUE(has_module(run.pid(), L"oleacc.dll"));
   {
     EXPECT_EQ(facts_of(client_object(w.hwnd).get()).name, L"Ostrael ");
+    VARIANT self = child_id(CHILDID_SELF);
 
     // The pictures, in the order a reader meets them: left to right.
     std::vector<std::size_t> met;
     for (HWND child : accessible_child_windows(w.hwnd))
-      for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-        if (ui::kControls[i].type == ui::ControlType::Image && w.control(i) == child) met.push_back(i);
+      if (std::size_t i = w.which(child); i < ui::kControls.size() && ui::kControls[i].type == ui::ControlType::Image)
+        met.push_back(i);
     std::vector<std::size_t> left_to_right = met;
     std::sort(left_to_right.begin(), left_to_right.end(),
               [](std::size_t a, std::size_t b) { return ui::kControls[a].twips.left < ui::kControls[b].twips.left; });
@@ -930,7 +919,7 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
       EXPECT_FALSE(facts.state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE));
       // A late-bound reader hears the same name, where the system's object can be invoked at
       // all (Wine's cannot).
-      VARIANT self = child_id(CHILDID_SELF), name;
+      VARIANT name;
       VariantInit(&name);
       DISPPARAMS args{&self, nullptr, 1, 0};
       if (SUCCEEDED(pictures[i]->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &args, &name,
@@ -962,7 +951,6 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
     EXPECT_EQ(list1->get_accChildCount(&items), S_OK);
     EXPECT_EQ(items, 0);
     before = run.debug_lines().size();
-    VARIANT self = child_id(CHILDID_SELF);
     EXPECT_EQ(pictures[information]->accDoDefaultAction(self), S_OK);
     expect_report_as_far_as_wine_goes(w, run, before);
     EXPECT_EQ(w.text1_visible(), text1_by_mouse);
