@@ -477,8 +477,7 @@ struct AccessibleFacts {
 };
 
 VARIANT child_id(long id) {
-  VARIANT v;
-  VariantInit(&v);
+  VARIANT v{};
   V_VT(&v) = VT_I4;
   V_I4(&v) = id;
   return v;
@@ -487,8 +486,7 @@ VARIANT child_id(long id) {
 AccessibleFacts facts_of(IAccessible* object, long child = CHILDID_SELF) {
   VARIANT id = child_id(child);
   auto number = [&](auto get) {
-    VARIANT v;
-    VariantInit(&v);
+    VARIANT v{};
     long n = SUCCEEDED((object->*get)(id, &v)) && V_VT(&v) == VT_I4 ? V_I4(&v) : 0;
     VariantClear(&v);
     return n;
@@ -919,8 +917,7 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
       EXPECT_FALSE(facts.state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE));
       // A late-bound reader hears the same name, where the system's object can be invoked at
       // all (Wine's cannot).
-      VARIANT name;
-      VariantInit(&name);
+      VARIANT name{};
       DISPPARAMS args{&self, nullptr, 1, 0};
       if (SUCCEEDED(pictures[i]->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &args, &name,
                                         nullptr, nullptr)) && V_VT(&name) == VT_BSTR)
