@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -53,11 +54,12 @@ void write_file(const std::wstring& path, const std::string& bytes) {
 }
 
 // A folder on the mapped drive holding a copy of the program, and maybe a message.txt.
-std::wstring prepare(const std::wstring& folder) {
+std::wstring prepare(const std::wstring& folder, const std::optional<std::string>& message = std::nullopt) {
   std::wstring dir = drive() + L"\\" + folder;
   if (!folder.empty()) CreateDirectoryW(dir.c_str(), nullptr);
   std::wstring exe = dir + (folder.empty() ? L"" : L"\\") + L"Ostrael.exe";
   if (!folder.empty()) EXPECT_TRUE(CopyFileW((drive() + L"\\Ostrael.exe").c_str(), exe.c_str(), FALSE));
+  if (message) write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt", *message);
   return exe;
 }
 
@@ -182,6 +184,12 @@ struct Window {
         if (ui::kControls[i].id == *c.container) parent = control(i);
     return GetDlgItem(parent, win32::control_id(index));
   }
+  // The control's index in the layout table, or the table's size for a window not in it.
+  std::size_t which(HWND window) const {
+    std::size_t i = 0;
+    while (i < ui::kControls.size() && control(i) != window) ++i;
+    return i;
+  }
   HWND control(ui::ControlId id) const {
     for (std::size_t i = 0; i < ui::kControls.size(); ++i)
       if (ui::kControls[i].id == id) return control(i);
@@ -221,6 +229,12 @@ struct Window {
     ClientToScreen(hwnd, &p);
     return p;
   }
+  // Below the window's lower left corner, where no tooltip of the window shows.
+  POINT away() const {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    return {r.left + 5, r.bottom + 40};
+  }
   HWND focus() const {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -255,24 +269,26 @@ bool point_at(POINT p) {
   }, 2s);
 }
 
+void mouse_button(DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  SendInput(1, &input, sizeof input);
+}
+
 void click(POINT p) {
   move_mouse(p);
-  INPUT input[2]{};
-  input[0].type = input[1].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, &input[0], sizeof input[0]);
+  mouse_button(MOUSEEVENTF_LEFTDOWN);
   std::this_thread::sleep_for(50ms);
-  SendInput(1, &input[1], sizeof input[1]);
+  mouse_button(MOUSEEVENTF_LEFTUP);
   std::this_thread::sleep_for(200ms);
 }
 
-// Wine moves the pointer asynchronously; a press sent before it arrives lands elsewhere.
+// A press sent before the pointer arrives lands elsewhere.
 void click_control(const Window& w, std::size_t index) {
-  POINT p = w.screen_centre(index);
-  move_mouse(p);
-  POINT at{};
-  bool placed = wait_until([&] { GetCursorPos(&at); return at.x == p.x && at.y == p.y; }, 2s);
+  POINT p = w.screen_centre(index), at{};
+  bool placed = point_at(p);
+  GetCursorPos(&at);
   HWND under = WindowFromPoint(p);
   wchar_t name[64] = {};
   GetClassNameW(under, name, 64);
@@ -447,54 +463,44 @@ std::wstring crlf(const std::string& utf8) { return win32::with_crlf_breaks(win3
 
 // What a screen reader reads of one object over MSAA.
 struct AccessibleFacts {
-  long role = 0;
-  long state = 0;
+  long role = 0, state = 0;
   std::wstring name, description, value, default_action;
 
   std::string line() const {
     wchar_t role_text[64] = L"";
     GetRoleTextW(static_cast<DWORD>(role), role_text, 64);
-    std::wstring states;
-    for (DWORD bit = 1; bit && bit <= static_cast<DWORD>(state); bit <<= 1)
-      if (static_cast<DWORD>(state) & bit) {
-        wchar_t text[64] = L"";
-        GetStateTextW(bit, text, 64);
-        states += (states.empty() ? L"" : L"|") + std::wstring(text);
-      }
+    char state_bits[16];
+    std::snprintf(state_bits, sizeof state_bits, "%lx", static_cast<unsigned long>(state));
     return win32::to_utf8(L"role=" + std::wstring(role_text) + L" name=\"" + name + L"\" description=\"" + description +
-                          L"\" state=" + (states.empty() ? L"normal" : states) + L" action=\"" + default_action + L"\"");
+                          L"\" state=0x" + win32::to_utf16(state_bits) + L" action=\"" + default_action + L"\"");
   }
 };
 
-std::wstring take(BSTR text) {
-  std::wstring s = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-  SysFreeString(text);
-  return s;
-}
-
 VARIANT child_id(long id) {
-  VARIANT v;
-  VariantInit(&v);
+  VARIANT v{};
   V_VT(&v) = VT_I4;
   V_I4(&v) = id;
   return v;
 }
 
 AccessibleFacts facts_of(IAccessible* object, long child = CHILDID_SELF) {
-  AccessibleFacts facts;
   VARIANT id = child_id(child);
-  VARIANT v;
-  VariantInit(&v);
-  if (SUCCEEDED(object->get_accRole(id, &v)) && V_VT(&v) == VT_I4) facts.role = V_I4(&v);
-  VariantClear(&v);
-  if (SUCCEEDED(object->get_accState(id, &v)) && V_VT(&v) == VT_I4) facts.state = V_I4(&v);
-  VariantClear(&v);
-  BSTR text = nullptr;
-  if (SUCCEEDED(object->get_accName(id, &text))) facts.name = take(std::exchange(text, nullptr));
-  if (SUCCEEDED(object->get_accDescription(id, &text))) facts.description = take(std::exchange(text, nullptr));
-  if (SUCCEEDED(object->get_accValue(id, &text))) facts.value = take(std::exchange(text, nullptr));
-  if (SUCCEEDED(object->get_accDefaultAction(id, &text))) facts.default_action = take(std::exchange(text, nullptr));
-  return facts;
+  auto number = [&](auto get) {
+    VARIANT v{};
+    long n = SUCCEEDED((object->*get)(id, &v)) && V_VT(&v) == VT_I4 ? V_I4(&v) : 0;
+    VariantClear(&v);
+    return n;
+  };
+  auto text = [&](auto get) {
+    BSTR b = nullptr;
+    if (FAILED((object->*get)(id, &b))) return std::wstring();
+    std::wstring s = b ? std::wstring(b, SysStringLen(b)) : std::wstring();
+    SysFreeString(b);
+    return s;
+  };
+  return {number(&IAccessible::get_accRole), number(&IAccessible::get_accState), text(&IAccessible::get_accName),
+          text(&IAccessible::get_accDescription), text(&IAccessible::get_accValue),
+          text(&IAccessible::get_accDefaultAction)};
 }
 
 // The window's client object, asked for from this process as a screen reader asks.
@@ -509,34 +515,22 @@ win32::ComPtr<IAccessible> client_object(HWND hwnd) {
 std::vector<HWND> accessible_child_windows(HWND parent) {
   std::vector<HWND> windows;
   auto object = client_object(parent);
-  if (!object) return windows;
   long count = 0;
-  if (FAILED(object->get_accChildCount(&count)) || count <= 0) return windows;
+  if (!object || FAILED(object->get_accChildCount(&count)) || count <= 0) return windows;
   std::vector<VARIANT> children(static_cast<std::size_t>(count));
   long got = 0;
   if (FAILED(AccessibleChildren(object.get(), 0, count, children.data(), &got))) return windows;
   for (long i = 0; i < got; ++i) {
     VARIANT& child = children[static_cast<std::size_t>(i)];
-    if (V_VT(&child) == VT_DISPATCH && V_DISPATCH(&child)) {
-      win32::ComPtr<IAccessible> window;
-      HWND hwnd = nullptr;
-      if (SUCCEEDED(V_DISPATCH(&child)->QueryInterface(IID_IAccessible, window.put_void())) &&
-          SUCCEEDED(WindowFromAccessibleObject(window.get(), &hwnd)))
-        windows.push_back(hwnd);
-    }
+    win32::ComPtr<IAccessible> window;
+    HWND hwnd = nullptr;
+    if (V_VT(&child) == VT_DISPATCH && V_DISPATCH(&child) &&
+        SUCCEEDED(V_DISPATCH(&child)->QueryInterface(IID_IAccessible, window.put_void())) &&
+        SUCCEEDED(WindowFromAccessibleObject(window.get(), &hwnd)))
+      windows.push_back(hwnd);
     VariantClear(&child);
   }
   return windows;
-}
-
-std::string name_of_control(const Window& w, HWND hwnd) {
-  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-    if (w.control(i) == hwnd) {
-      std::string name(ui::control_name(ui::kControls[i].id));
-      if (ui::kControls[i].index >= 0) name += "(" + std::to_string(ui::kControls[i].index) + ")";
-      return name;
-    }
-  return "?";
 }
 
 // The MSAA tree a screen reader walks, one line per object, for the log.
@@ -544,9 +538,11 @@ void print_accessible_tree(const Window& w) {
   std::printf("MSAA: form %s\n", facts_of(client_object(w.hwnd).get()).line().c_str());
   std::function<void(HWND, int)> walk = [&](HWND parent, int depth) {
     for (HWND child : accessible_child_windows(parent)) {
+      std::size_t i = w.which(child);
+      std::string_view name = i < ui::kControls.size() ? ui::control_name(ui::kControls[i].id) : "?";
       auto object = client_object(child);
-      std::printf("MSAA: %*s%s %s\n", depth * 2, "", name_of_control(w, child).c_str(),
-                  object ? facts_of(object.get()).line().c_str() : "(none)");
+      std::printf("MSAA: %*s%.*s(%d) %s\n", depth * 2, "", static_cast<int>(name.size()), name.data(),
+                  i < ui::kControls.size() ? ui::kControls[i].index : -1, object ? facts_of(object.get()).line().c_str() : "(none)");
       long items = 0;
       if (object && object->get_accChildCount(&items) == S_OK && child == w.control(ui::ControlId::List1))
         for (long item = 1; item <= items; ++item)
@@ -574,9 +570,7 @@ TEST_F(EndToEnd, MappedDriveCarriesTheLabelAndSerial) {
 
 TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   const std::string message = "Hello finder!\r\nThis pen belongs to Ann.\nLine three\rLine four \xe2\x80\x94 Gr\xc3\xbc\xc3\x9f" "e \xe2\x98\x83\n";
-  write_file(drive() + L"\\message.txt", message);
-  std::wstring exe = prepare(L"");
-  Debuggee run(exe);
+  Debuggee run(prepare(L"", message));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd) << "no window";
 
@@ -654,9 +648,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   EXPECT_EQ(over_picture, over_other_picture);
 
   // The pointer off the window, so that no tooltip covers the first picture of the window.
-  RECT outline;
-  GetWindowRect(w.hwnd, &outline);
-  move_mouse({outline.left + 5, outline.bottom + 40});
+  move_mouse(w.away());
   screenshot(w, L"message-view");
 
   // Keyboard: typing changes nothing; Tab moves between Text1 and List1 only.
@@ -745,11 +737,9 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
 }
 
 TEST_F(EndToEnd, FromASubdirectoryWithSpacesAndNonAsciiName) {
-  std::wstring exe = prepare(L"Sub dir \u00dcn\u00ef \u2603");
   std::wstring utf16 = L"\uFEFFUTF-16 message \u2603\nsecond line";
-  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt",
-             std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
-  Debuggee run(exe);
+  Debuggee run(prepare(L"Sub dir \u00dcn\u00ef \u2603",
+                       std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2)));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
   EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), L"UTF-16 message \u2603\r\nsecond line");
@@ -819,9 +809,7 @@ TEST_F(EndToEnd, ALongMessageKeepsTheViewWhileItFillsIn) {
   for (int i = 0; message.size() < 1000 * 1024; ++i)  // under the 1 MiB the program reads
     message += "Line " + std::to_string(i) + (i % 5 ? " of the owner's message\r\n" : " \xe2\x98\x83 \xf0\x9f\x98\x80\n");
   std::wstring expected = crlf(message);
-  std::wstring exe = prepare(L"long message");
-  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt", message);
-  Debuggee run(exe);
+  Debuggee run(prepare(L"long message", message));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
   HWND text1 = w.control(ui::ControlId::Text1);
@@ -873,9 +861,7 @@ TEST_F(EndToEnd, APenMadeForAnOwnerShowsTheTemplateMessage) {
 // name, and each picture pressed through its default action as if clicked.
 TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   const std::string message = "Hello finder!\nThis pen belongs to Ann.\n";
-  std::wstring exe = prepare(L"screen reader");
-  write_file(exe.substr(0, exe.find_last_of(L'\\')) + L"\\message.txt", message);
-  Debuggee run(exe);
+  Debuggee run(prepare(L"screen reader", message));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
   const std::size_t information = index_of(ui::ControlId::Image3);
@@ -883,22 +869,15 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   // What a sighted finder sees, before any reader asks: at rest, pointing at a picture and
   // pressing it. Released where it was pressed, it is the mouse's Pen Info the reader's is
   // measured against: moved off first, Wine sometimes still releases it on the picture.
-  RECT outline;
-  GetWindowRect(w.hwnd, &outline);
-  const POINT away{outline.left + 5, outline.bottom + 40};
-  ASSERT_TRUE(point_at(away));
+  ASSERT_TRUE(point_at(w.away()));
   screenshot(w, L"at-rest");
   ASSERT_TRUE(point_at(w.screen_centre(information)));
   std::this_thread::sleep_for(1500ms);  // the tooltip shows
   screenshot(w, L"pointer-over-picture");
-  INPUT press{};
-  press.type = INPUT_MOUSE;
-  press.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  SendInput(1, &press, sizeof press);
+  mouse_button(MOUSEEVENTF_LEFTDOWN);
   screenshot(w, L"during-press");
   std::size_t before = run.debug_lines().size();
-  press.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, &press, sizeof press);
+  mouse_button(MOUSEEVENTF_LEFTUP);
   expect_report_as_far_as_wine_goes(w, run, before);
   const std::vector<std::string> by_mouse = w.list_lines();
   const bool text1_by_mouse = w.text1_visible();
@@ -910,12 +889,13 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   EXPECT_TRUE(has_module(run.pid(), L"oleacc.dll"));
   {
     EXPECT_EQ(facts_of(client_object(w.hwnd).get()).name, L"Ostrael ");
+    VARIANT self = child_id(CHILDID_SELF);
 
     // The pictures, in the order a reader meets them: left to right.
     std::vector<std::size_t> met;
     for (HWND child : accessible_child_windows(w.hwnd))
-      for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-        if (ui::kControls[i].type == ui::ControlType::Image && w.control(i) == child) met.push_back(i);
+      if (std::size_t i = w.which(child); i < ui::kControls.size() && ui::kControls[i].type == ui::ControlType::Image)
+        met.push_back(i);
     std::vector<std::size_t> left_to_right = met;
     std::sort(left_to_right.begin(), left_to_right.end(),
               [](std::size_t a, std::size_t b) { return ui::kControls[a].twips.left < ui::kControls[b].twips.left; });
@@ -937,8 +917,7 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
       EXPECT_FALSE(facts.state & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_UNAVAILABLE));
       // A late-bound reader hears the same name, where the system's object can be invoked at
       // all (Wine's cannot).
-      VARIANT self = child_id(CHILDID_SELF), name;
-      VariantInit(&name);
+      VARIANT name{};
       DISPPARAMS args{&self, nullptr, 1, 0};
       if (SUCCEEDED(pictures[i]->Invoke(DISPID_ACC_NAME, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &args, &name,
                                         nullptr, nullptr)) && V_VT(&name) == VT_BSTR)
@@ -969,7 +948,6 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
     EXPECT_EQ(list1->get_accChildCount(&items), S_OK);
     EXPECT_EQ(items, 0);
     before = run.debug_lines().size();
-    VARIANT self = child_id(CHILDID_SELF);
     EXPECT_EQ(pictures[information]->accDoDefaultAction(self), S_OK);
     expect_report_as_far_as_wine_goes(w, run, before);
     EXPECT_EQ(w.text1_visible(), text1_by_mouse);
