@@ -72,11 +72,15 @@ done
 # What a sighted finder sees stays as it was: these screenshots match the kept ones pixel for
 # pixel, since Wine under Xvfb draws the same window the same way every run. A mismatch leaves
 # the differences beside the screenshot; after a change to the window that is meant, the new
-# screenshots replace the kept ones.
+# screenshots replace the kept ones. Text1's caret blinks at the start of its first line once a
+# press has activated the window, so that spot is left out of the comparison.
+caret='rectangle 20,36 28,58'
 for reference in "$(dirname "$0")"/reference/*.png; do
   shot="$artifacts/$(basename "$reference")"
   [ -e "$shot" ] || continue
-  if ! compare -metric AE "$reference" "$shot" "${shot%.png}-differences.png" 2>/dev/null; then
+  convert "$reference" -fill magenta -draw "$caret" "$work/reference.png"
+  convert "$shot" -fill magenta -draw "$caret" "$work/shot.png"
+  if ! compare -metric AE "$work/reference.png" "$work/shot.png" "${shot%.png}-differences.png" 2>/dev/null; then
     echo "$(basename "$shot") differs from $reference; see ${shot%.png}-differences.png" >&2
     status=1
   else
