@@ -3,10 +3,16 @@
 #include "platform/linux/remap.h"
 
 #include <gtest/gtest.h>
+#include <link.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <stddef.h>
+#include <sys/syscall.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -101,6 +107,59 @@ TEST(Remap, RefusedByTheKernelLeavesTheProgramRunningFromItsFile) {
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) GTEST_SKIP() << "the kernel has no PR_SET_MDWE";
   const std::string self = std::filesystem::canonical("/proc/self/exe").string();
   EXPECT_EXIT(std::_Exit(refused_and_runs_on(self)), ::testing::ExitedWithCode(0), "");
+}
+
+// Where the last move lands, and RELRO, from this program's own headers.
+struct LastMove {
+  unsigned long target = 0, relro_start = 0, relro_end = 0;
+};
+
+int find_last_move(dl_phdr_info* info, std::size_t, void* data) {
+  auto* last = static_cast<LastMove*>(data);
+  unsigned long load_start = 0, load_end = 0;
+  for (int i = 0; i < info->dlpi_phnum; ++i) {
+    const auto& h = info->dlpi_phdr[i];
+    unsigned long start = (info->dlpi_addr + h.p_vaddr) & ~4095ul;
+    if (h.p_type == PT_LOAD && h.p_filesz > 0) load_start = start, load_end = info->dlpi_addr + h.p_vaddr + h.p_filesz;
+    if (h.p_type == PT_GNU_RELRO) last->relro_start = start, last->relro_end = (info->dlpi_addr + h.p_vaddr + h.p_memsz) & ~4095ul;
+  }
+  bool relro_inside = last->relro_end > load_start && last->relro_end < load_end;
+  last->target = relro_inside ? last->relro_end : load_start;
+  return 1;
+}
+
+// Makes every mremap onto `target` fail with ENOMEM, as when the kernel runs out of map entries.
+bool refuse_mremap_onto(unsigned long target) {
+  sock_filter code[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_mremap, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[4])),  // low half on little-endian
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, static_cast<std::uint32_t>(target), 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOMEM),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// The last move fails after RELRO has moved: RELRO must be read-only all the same. lld gives RELRO
+// a segment of its own ahead of the data, the layout where it was once left writable.
+int relro_read_only_after_failed_move(const std::string& self) {
+  LastMove last;
+  ::dl_iterate_phdr(find_last_move, &last);
+  if (last.relro_end <= last.relro_start || last.target < last.relro_end) return 3;
+  if (!refuse_mremap_onto(last.target)) return 4;
+  Status moved = remap_program_into_memory();
+  if (moved || moved.failure().operation != "mremap") return 1;
+  int wrong = 0;
+  for (const Mapping& m : mappings(self))
+    if (m.start < last.relro_end && m.end > last.relro_start && m.perms.find('w') != std::string::npos) ++wrong;
+  return wrong == 0 && ++global_counter > 0 ? 0 : 2;
+}
+
+TEST(Remap, AFailedLastMoveLeavesRelroReadOnly) {
+  const std::string self = std::filesystem::canonical("/proc/self/exe").string();
+  EXPECT_EXIT(std::_Exit(relro_read_only_after_failed_move(self)), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

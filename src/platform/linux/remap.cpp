@@ -1,5 +1,5 @@
 // Moves the main program's file-backed pages into anonymous memory in place: copy each segment
-// aside, give the copy the same protection and mremap it over the original.
+// aside, give the copy the protection the loader left and mremap it over the original.
 #include "platform/linux/remap.h"
 
 #include <fcntl.h>
@@ -7,6 +7,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -22,10 +23,10 @@ struct Range {
   int prot = PROT_NONE;
 };
 
-// The main program's file-backed pages and their protection, from its program headers, which is
-// where the loader took them from. dl_iterate_phdr reports the main program first, also when the
-// loader started it. Reading /proc/self/maps instead costs a millisecond once GTK's libraries
-// are loaded.
+// The main program's file-backed pages and the protection the loader left on them, from its
+// program headers, which is where the loader took them from. dl_iterate_phdr reports the main
+// program first, also when the loader started it. Reading /proc/self/maps instead costs a
+// millisecond once GTK's libraries are loaded.
 struct Layout {
   std::vector<Range> segments;  // each PT_LOAD's pages up to the end of its file part
   Range relro;                  // made read-only by the loader after relocation; empty if none
@@ -52,32 +53,72 @@ int main_program_layout(dl_phdr_info* info, std::size_t, void* data) {
   return 1;
 }
 
+// The segments cut where RELRO begins and ends, RELRO's pieces read-only: each copy gets the
+// protection the loader left before it takes the original's place, so RELRO is never writable,
+// also when a later move fails.
+std::vector<Range> pieces_to_move(const Layout& layout) {
+  std::vector<Range> out;
+  const Range& relro = layout.relro;
+  for (const Range& s : layout.segments) {
+    std::uintptr_t in_start = std::max(s.start, relro.start), in_end = std::min(s.end, relro.end);
+    if (in_start >= in_end) {
+      out.push_back(s);
+      continue;
+    }
+    if (s.start < in_start) out.push_back({s.start, in_start, s.prot});
+    out.push_back({in_start, in_end, PROT_READ});
+    if (in_end < s.end) out.push_back({in_end, s.end, s.prot});
+  }
+  return out;
+}
+
 Failure failure(const char* operation, int error) { return Failure{operation, error, std::strerror(error)}; }
 
-// Reads through /proc/self/mem rather than memcpy: the kernel copies, so guard zones a sanitizer
-// puts between globals are no obstacle, and execute-only pages need no extra mprotect.
-Status move_one(const Range& m, int memory) {
+// Pages the program may read are copied as memory. Execute-only pages, and under AddressSanitizer
+// all of them (it guards the gaps between globals), are read through /proc/self/mem, where the
+// kernel copies. Not for everything: under 32-bit qemu-user, /proc/self/mem is the emulator's own
+// memory, not the program's.
+Status copy_pages(const Range& m, void* copy) {
+#ifdef __SANITIZE_ADDRESS__
+  constexpr bool kReadAsMemory = false;
+#else
+  constexpr bool kReadAsMemory = true;
+#endif
   std::size_t size = m.end - m.start;
-  void* target = reinterpret_cast<void*>(m.start);
-  void* copy = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-  if (copy == MAP_FAILED) return failure("mmap", errno);
-  auto give_up = [&](const char* operation) {
-    int error = errno;
-    ::munmap(copy, size);
-    return failure(operation, error);
-  };
+  if (kReadAsMemory && (m.prot & PROT_READ)) {
+    std::memcpy(copy, reinterpret_cast<const void*>(m.start), size);
+    return {};
+  }
+  int memory = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
+  if (memory < 0) return failure("open /proc/self/mem", errno);
   for (std::size_t done = 0; done < size;) {
     ssize_t n = ::pread(memory, static_cast<char*>(copy) + done, size - done, static_cast<off_t>(m.start + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return give_up("read /proc/self/mem");
+      int error = n == 0 ? EIO : errno;
+      ::close(memory);
+      return failure("read /proc/self/mem", error);
     }
     done += static_cast<std::size_t>(n);
   }
-  if (::mprotect(copy, size, m.prot) != 0) return give_up("mprotect");
+  ::close(memory);
+  return {};
+}
+
+Status move_one(const Range& m) {
+  std::size_t size = m.end - m.start;
+  void* target = reinterpret_cast<void*>(m.start);
+  void* copy = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (copy == MAP_FAILED) return failure("mmap", errno);
+  auto give_up = [&](Failure f) {
+    ::munmap(copy, size);
+    return f;
+  };
+  if (Status copied = copy_pages(m, copy); !copied) return give_up(copied.failure());
+  if (::mprotect(copy, size, m.prot) != 0) return give_up(failure("mprotect", errno));
   // Atomic for this thread: the code running now may lie in `target`, and it reads the same after.
-  if (::mremap(copy, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, target) == MAP_FAILED) return give_up("mremap");
+  if (::mremap(copy, size, size, MREMAP_MAYMOVE | MREMAP_FIXED, target) == MAP_FAILED)
+    return give_up(failure("mremap", errno));
   return {};
 }
 
@@ -87,18 +128,10 @@ Status remap_program_into_memory() {
   Layout layout;
   ::dl_iterate_phdr(main_program_layout, &layout);
   if (layout.segments.empty()) return Failure{"dl_iterate_phdr", ENOENT, "no loadable segment"};
-  int memory = ::open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
-  if (memory < 0) return failure("open /proc/self/mem", errno);
-  Status status;
   // In header order, so that a page two segments share ends with the later one's protection, as
   // the loader left it.
-  for (const Range& segment : layout.segments)
-    if (status = move_one(segment, memory); !status) break;
-  ::close(memory);
-  if (!status) return status;
-  if (layout.relro.end > layout.relro.start &&
-      ::mprotect(reinterpret_cast<void*>(layout.relro.start), layout.relro.end - layout.relro.start, PROT_READ) != 0)
-    return failure("mprotect", errno);
+  for (const Range& piece : pieces_to_move(layout))
+    if (Status moved = move_one(piece); !moved) return moved;
   return {};
 }
 
