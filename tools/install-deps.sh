@@ -8,6 +8,8 @@ packages=(
   # build
   cmake g++ pkg-config g++-mingw-w64-i686-posix libgtest-dev googletest libbenchmark-dev
   libgtk-3-dev libudev-dev libblkid-dev libmount-dev
+  # the Linux programs for x86-64, arm64 and armhf against Debian 11 trees, and running them
+  crossbuild-essential-arm64 crossbuild-essential-armhf mmdebstrap qemu-user lld
   # sanitizers, fuzzing and the never-writes check
   clang-14 libclang-rt-14-dev llvm-14 strace
   # running and looking at the windows

@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
-#include <sstream>
+#include <string_view>
 #include <vector>
 
 namespace ostrael::linux_ {
@@ -143,11 +143,22 @@ Result<MountTable> load_mounts(const Roots& roots) {
   return table;
 }
 
+// The pieces of `text` between `separator`s, empty ones included. Not iostreams: those bring
+// the whole of the C++ locale machinery into a program that links libstdc++ statically.
+std::vector<std::string_view> pieces(std::string_view text, char separator) {
+  std::vector<std::string_view> out;
+  for (std::size_t start = 0;;) {
+    std::size_t end = text.find(separator, start);
+    out.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) return out;
+    start = end + 1;
+  }
+}
+
 // "/a//b/./c/" -> "/a/b/c", without touching the file system (it may be a dead FUSE mount).
 std::string normalise_path(const std::string& path) {
-  std::vector<std::string> parts;
-  std::istringstream in(path);
-  for (std::string part; std::getline(in, part, '/');) {
+  std::vector<std::string_view> parts;
+  for (std::string_view part : pieces(path, '/')) {
     if (part == "..") {
       if (!parts.empty()) parts.pop_back();
     } else if (!part.empty() && part != ".") {
@@ -155,7 +166,7 @@ std::string normalise_path(const std::string& path) {
     }
   }
   std::string out;
-  for (const std::string& part : parts) out.append("/").append(part);
+  for (std::string_view part : parts) out.append("/").append(part);
   return out.empty() ? "/" : out;
 }
 
@@ -259,10 +270,9 @@ std::map<std::string, std::string> udev_properties(dev_t device, const Roots& ro
 std::optional<std::string> device_node(dev_t device, const Roots& roots) {
   auto uevent = read_small_file(roots.sysfs + "/dev/block/" + devnum_text(device) + "/uevent");
   if (!uevent) return std::nullopt;
-  std::istringstream lines(*uevent);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.compare(0, 8, "DEVNAME=") != 0) continue;
-    std::string name = line.substr(8);
+  for (std::string_view line : pieces(*uevent, '\n')) {
+    if (!line.starts_with("DEVNAME=")) continue;
+    std::string name(line.substr(8));
     if (name.empty() || name.find("..") != std::string::npos) return std::nullopt;
     std::string node = roots.dev + "/" + name;
     struct stat st;
