@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Lays out a pen: both programs, the drive's icon, and the owner's message.txt, autorun.inf and
-# autorun.sh unless the drive already has its own.
+# Lays out a pen: the Windows program, the Linux programs for x86-64, arm64 and armhf, the drive's
+# icon, and the owner's message.txt, autorun.inf and autorun.sh unless the drive already has its own.
 #
 #   tools/make-pen.sh [--label TEXT] [--programs DIR] DESTINATION
 #
 # DESTINATION is normally the mounted drive. --label sets the drive's name in the Windows file
 # manager (printable ASCII, at most 32 characters; default "Ostrael"). --programs takes
-# Ostrael.exe and ostrael from DIR instead of this tree's builds, which are made if missing.
+# Ostrael.exe, ostrael, ostrael-arm64 and ostrael-armhf from DIR (the ARM ones if there) instead of
+# this tree's release builds, which are made if missing.
 set -euo pipefail
 
 usage() { echo "usage: $0 [--label TEXT] [--programs DIR] DESTINATION" >&2; exit 2; }
@@ -35,21 +36,23 @@ LC_ALL=C
 [ -d "$dest" ] || fail "$dest is not a folder"
 [ -w "$dest" ] || fail "$dest cannot be written"
 
-if [ -z "$programs" ]; then
-  exe="$top/build/windows-i686/bin/Ostrael.exe"
-  elf="$top/build/linux/bin/ostrael"
-  for preset in windows-i686 linux; do
-    out=$exe; [ $preset = linux ] && out=$elf
-    if [ ! -f "$out" ]; then
-      echo "Building $preset ..."
-      { cmake --preset $preset && cmake --build --preset $preset -j"$(nproc)"; } >/dev/null
-    fi
-  done
-else
-  exe="$programs/Ostrael.exe"
-  elf="$programs/ostrael"
-fi
-for f in "$exe" "$elf"; do [ -f "$f" ] || fail "$f is missing"; done
+# Each program and the build that makes it.
+names=(Ostrael.exe ostrael ostrael-arm64 ostrael-armhf)
+presets=(windows-i686 release-linux release-linux-arm64 release-linux-armhf)
+sources=()
+for i in "${!names[@]}"; do
+  if [ -n "$programs" ]; then
+    sources+=("$programs/${names[$i]}")
+    continue
+  fi
+  out="$top/build/${presets[$i]}/bin/${names[$i]%-*}"  # every Linux build names its program ostrael
+  if [ ! -f "$out" ]; then
+    echo "Building ${presets[$i]} ..."
+    { cmake --preset "${presets[$i]}" && cmake --build --preset "${presets[$i]}" -j"$(nproc)"; } >/dev/null
+  fi
+  sources+=("$out")
+done
+for f in "${sources[@]:0:2}"; do [ -f "$f" ] || fail "$f is missing"; done
 
 # Everything is first written beside its final name inside the destination, then renamed into
 # place: a failure leaves no half-written file, and a symlink already standing at a name is
@@ -76,8 +79,10 @@ exists() { [ -e "$dest/$1" ] || [ -L "$dest/$1" ]; }
 
 targets=()
 kept=()
-stage Ostrael.exe "$exe"
-stage ostrael "$elf" 755 strip
+stage Ostrael.exe "${sources[0]}"
+for i in 1 2 3; do
+  if [ -f "${sources[$i]}" ]; then stage "${names[$i]}" "${sources[$i]}" 755 strip; fi
+done
 stage ostrael.ico "$top/src/ui/assets/ostrael.ico"
 if exists message.txt; then kept+=(message.txt); else stage message.txt "$top/pen/message.txt"; fi
 if exists autorun.inf; then

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds both programs for release and writes the kit an owner unzips onto a drive:
+# Builds the programs for release (Windows; Linux on x86-64, arm64 and armhf) and writes the kit an
+# owner unzips onto a drive:
 #
 #   dist/ostrael-VERSION/         pen/ (what goes on the drive), OWNER.txt, SHA256SUMS
 #   dist/ostrael-VERSION.zip      the same folder, zipped
@@ -42,7 +43,9 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
 [[ $SOURCE_DATE_EPOCH =~ ^[0-9]+$ ]] || fail "SOURCE_DATE_EPOCH must be seconds since 1970"
 
 tools/install-deps.sh
-for preset in release-linux release-windows-i686; do
+# The three Linux programs build against Debian 11 trees, made once under build/sysroot/ (or
+# OSTRAEL_SYSROOTS); the first build of each fetches its tree.
+for preset in release-linux release-linux-arm64 release-linux-armhf release-windows-i686; do
   echo "== build $preset"
   mkdir -p build
   log=build/$preset.log
@@ -58,6 +61,8 @@ mkdir -p "$kit/pen"
 programs=$(mktemp -d)
 trap 'rm -rf "$programs"' EXIT
 cp build/release-windows-i686/bin/Ostrael.exe build/release-linux/bin/ostrael "$programs/"
+cp build/release-linux-arm64/bin/ostrael "$programs/ostrael-arm64"
+cp build/release-linux-armhf/bin/ostrael "$programs/ostrael-armhf"
 tools/make-pen.sh --programs "$programs" "$kit/pen" >/dev/null
 
 # The owner's guide is read in Notepad too: CRLF line ends.

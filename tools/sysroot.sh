@@ -32,5 +32,9 @@ find "$dir.part" -type l -lname '/*' -print0 | while IFS= read -r -d '' link; do
   target=$(readlink "$link")
   ln -sfn "$(realpath -m --relative-to="$(dirname "$link")" "$dir.part$target")" "$link"
 done
+# Where a test binds this machine's own in, to run a program in the tree. Unpacking made no
+# users, and D-Bus wants a name for the one it runs as: this machine's users stand in.
+mkdir -p "$dir.part"/{proc,sys,dev,run,tmp}
+cp /etc/passwd /etc/group "$dir.part"/etc/
 mv "$dir.part" "$dir"
 touch "$dir/.complete"

@@ -21,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -326,23 +327,44 @@ TEST(ProgramFile, IsNotPositionIndependent) {
   EXPECT_EQ(header.e_type, ET_EXEC);
 }
 
-// The release kit as an owner unzips it (tests/release/release_test.sh sets OSTRAEL_KIT_PEN):
-// its own program, started where it lies, shows the template message.
-TEST(Kit, ThePenFolderShowsTheTemplateMessage) {
+// The release kit as an owner unzips it, each of its Linux programs as a finder's machine starts
+// it: here, inside Debian 11, and the ARM ones under qemu-user in Debian 11 trees.
+// tests/release/release_test.sh sets OSTRAEL_KIT_PEN, and OSTRAEL_SYSROOTS and OSTRAEL_IN_DEBIAN11
+// for the other machines; it compares the screenshots, which must be the same window.
+class Kit : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Kit, ProgramShowsTheTemplateMessageAndTheReportAndCloses) {
   const char* pen = std::getenv("OSTRAEL_KIT_PEN");
   if (!pen) GTEST_SKIP() << "OSTRAEL_KIT_PEN is not set";
+  const std::string machine = GetParam();
+  const char* trees = std::getenv("OSTRAEL_SYSROOTS");
+  const char* in_debian11 = std::getenv("OSTRAEL_IN_DEBIAN11");
+  if (machine != "here" && !(trees && in_debian11)) GTEST_SKIP() << "OSTRAEL_SYSROOTS or OSTRAEL_IN_DEBIAN11 is not set";
+  const std::string tree = trees ? std::string(trees) + "/" : "", dir = pen;
+  std::map<std::string, std::vector<std::string>> starts{
+      {"here", {dir + "/ostrael"}},
+      {"debian11", {in_debian11 ? in_debian11 : "", tree + "amd64", dir + "/ostrael"}},
+      {"arm64", {"qemu-aarch64", "-L", tree + "arm64", dir + "/ostrael-arm64"}},
+      {"armhf", {"qemu-arm", "-L", tree + "armhf", dir + "/ostrael-armhf"}},
+  };
   std::ifstream in(fs::path(pen) / "message.txt", std::ios::binary);
   std::string expected((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_EQ(expected.substr(0, 3), "\xEF\xBB\xBF");
   expected.erase(0, 3);
   for (std::size_t at; (at = expected.find("\r\n")) != std::string::npos;) expected.erase(at, 1);
 
-  Program program({(fs::path(pen) / "ostrael").string()}, InFolder{pen});
+  Program program(starts.at(machine), InFolder{pen});
   ASSERT_TRUE(program.wait_for_window());
   EXPECT_EQ(program.text1_text(), expected);
+  program.screenshot("kit-" + machine + ".png");
+  program.click("Pen Info");
+  EXPECT_TRUE(pump_until([&] { return program.list1_lines().size() == 10; }, 20s)) << ::testing::PrintToString(program.list1_lines());
+  program.screenshot("kit-" + machine + "-report.png");
   program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_EQ(program.wait_for_exit(10s), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(, Kit, ::testing::Values("here", "debian11", "arm64", "armhf"));
 
 TEST_F(PenTest, MessageThenReportThenMessageAgainThenClose) {
   fs::path dir = pen();

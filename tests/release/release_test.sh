@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The release kit: built twice, here and from a copy of the tree at another path with other
 # builder settings, it must come out the same byte for byte; then, unzipped, it must check out
-# and work. Needs the linux and windows-i686 builds of this tree for the two window harnesses.
+# and work. Needs the linux and windows-i686 builds of this tree for the two window harnesses, and
+# as root, for the chroot into Debian 11.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -15,13 +16,15 @@ version=$(cat "$top/build/release-linux/ostrael-version.txt")
 name=ostrael-$version
 
 # The second builder: another path with a space in it, another time zone, locale and umask, and
-# one job instead of all. The copy keeps .git, so both take their time from the same commit.
+# one job instead of all. The copy keeps .git, so both take their time from the same commit, and it
+# builds against the same Debian 11 trees rather than fetching them again.
 other="$work/other builder/ostrael"
 mkdir -p "$other"
 tar -C "$top" --exclude=./build --exclude=./dist --exclude=./artifacts -cf - . | tar -C "$other" -xf -
 echo "== kit, as built in a copy of the tree at another path"
 (
-  cd "$other" && umask 077 && TZ=Pacific/Kiritimati LC_ALL=de_DE.UTF-8 tools/release.sh --allow-dirty --jobs 1
+  cd "$other" && umask 077 && TZ=Pacific/Kiritimati LC_ALL=de_DE.UTF-8 OSTRAEL_SYSROOTS="$top/build/sysroot" \
+    tools/release.sh --allow-dirty --jobs 1
 ) || { echo "FAILED  the second build"; exit 1; }
 
 # Same files, same bytes; a difference is named with its first differing offset.
@@ -43,11 +46,39 @@ mkdir "$unzipped"
 unzip -q "$a/$name.zip" -d "$unzipped" || fail "the zip does not unzip"
 kit="$unzipped/$name"
 (cd "$kit" && sha256sum --quiet -c SHA256SUMS) && echo "ok      SHA256SUMS checks out" || fail "SHA256SUMS"
-[ -x "$kit/pen/ostrael" ] && [ -x "$kit/pen/autorun.sh" ] && [ ! -x "$kit/pen/Ostrael.exe" ] || fail "file modes after unzip"
+[ -x "$kit/pen/ostrael" ] && [ -x "$kit/pen/ostrael-arm64" ] && [ -x "$kit/pen/ostrael-armhf" ] &&
+  [ -x "$kit/pen/autorun.sh" ] && [ ! -x "$kit/pen/Ostrael.exe" ] || fail "file modes after unzip"
+
+# Each Linux program loads on glibc 2.28 and later, whatever libstdc++ it was built with: no
+# GLIBC version above 2.28 and no GLIBCXX or CXXABI at all among what it asks of the system.
+for program in ostrael ostrael-arm64 ostrael-armhf; do
+  needs=$(readelf -V --wide "$kit/pen/$program" | sed -n 's/.*Name: \([A-Z]*_[0-9.]*\).*/\1/p' | sort -u)
+  too_new=$(for v in $needs; do
+    case $v in
+      GLIBCXX_* | CXXABI_*) echo "$v" ;;
+      GLIBC_*) [ "$(printf '%s\n' "$v" GLIBC_2.28 | sort -V | tail -n 1)" = GLIBC_2.28 ] || echo "$v" ;;
+    esac
+  done)
+  [ -n "$needs" ] && [ -z "$too_new" ] && echo "ok      $program needs $(grep ^GLIBC_ <<<"$needs" | sort -V | tail -n 1) at most" ||
+    fail "$program asks for too new a system: ${too_new:-no version needs read}"
+done
 [ -s "$kit/OWNER.txt" ] && ! grep -q $'[^\r]$' "$kit/OWNER.txt" || fail "OWNER.txt has CRLF line ends"
 
-OSTRAEL_KIT_PEN="$kit/pen" "$top/build/linux/tests/gtk/gtk_program_test" --gtest_filter='Kit.*' \
-  && echo "ok      ostrael from the kit shows the template message" || fail "ostrael from the kit"
+# Each Linux program from the kit, here, inside Debian 11, and the ARM ones under qemu-user; the
+# screenshots of all but the first come from the same libraries and must be the same window, but
+# for 32-bit ARM's rounding of antialiased text (one step of 255).
+shots="$top/artifacts/gtk"
+rm -f "$shots"/kit-*.png
+OSTRAEL_KIT_PEN="$kit/pen" OSTRAEL_SYSROOTS="$top/build/sysroot" OSTRAEL_IN_DEBIAN11="$top/tests/release/in_debian11.sh" \
+  "$top/build/linux/tests/gtk/gtk_program_test" --gtest_filter='*Kit.*' \
+  && echo "ok      the kit's Linux programs show the template message and the report" || fail "the Linux programs from the kit"
+for machine in arm64 armhf; do
+  if differ=$(compare -metric AE -fuzz 1% "$shots/kit-debian11.png" "$shots/kit-$machine.png" null: 2>&1) && [ "$differ" = 0 ]; then
+    echo "ok      the $machine window is the x86-64 window"
+  else
+    fail "the $machine window differs from the x86-64 one in ${differ:-?} pixels"
+  fi
+done
 OSTRAEL_E2E_MADE="$kit/pen" GTEST_FILTER='EndToEnd.APenMadeForAnOwner*' sh "$top/tests/win32/run_end_to_end.sh" \
   "$kit/pen/Ostrael.exe" "$top/build/windows-i686/tests/win32/end_to_end.exe" "$work/e2e" "$work/e2e-artifacts" \
   && echo "ok      Ostrael.exe from the kit shows the template message" || fail "Ostrael.exe from the kit"
