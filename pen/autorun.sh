@@ -12,7 +12,6 @@ case $0 in
 esac
 root=$(cd -P -- "$dir" && pwd -P && echo x) || exit 1
 root=${root%??}
-prog=$root/ostrael
 
 give_up() {
   if [ -f "$root/message.txt" ] && command -v xdg-open >/dev/null 2>&1; then
@@ -53,26 +52,41 @@ loaders() {
   ldd=$(command -v ldd) && sed -n 's/^RTLDLIST=//p' "$ldd" 2>/dev/null | tr -d '"' | tr ' ' '\n'
 }
 
-# The first loader that says it can load the program, as ldd asks it: this also refuses a program
-# for another machine and a drive mounted noexec.
-[ -f "$prog" ] || give_up
-interp=$(interpreter)
-loader=$(loaders | while IFS= read -r ld; do
-  case $ld in /*) ;; *) continue ;; esac
-  case ${ld##*/} in ld-*.so* | ld.so* | ld64.so*) ;; *) continue ;; esac
-  [ -f "$ld" ] && [ -x "$ld" ] || continue
-  "$ld" --verify "$prog" >/dev/null 2>&1
-  case $? in 0 | 2) printf '%s\n' "$ld" && break ;; esac
-done)
-[ -n "$loader" ] || give_up
+# Starts the program $1 of this drive if this machine can run it, and returns if it cannot.
+try() {
+  prog=$root/$1
+  [ -f "$prog" ] || return
+  interp=$(interpreter)
+  # The first loader that says it can load the program, as ldd asks it: this also refuses a
+  # program for another machine and a drive mounted noexec.
+  loader=$(loaders | while IFS= read -r ld; do
+    case $ld in /*) ;; *) continue ;; esac
+    case ${ld##*/} in ld-*.so* | ld.so* | ld64.so*) ;; *) continue ;; esac
+    [ -f "$ld" ] && [ -x "$ld" ] || continue
+    "$ld" --verify "$prog" >/dev/null 2>&1
+    case $? in 0 | 2) printf '%s\n' "$ld" && break ;; esac
+  done)
+  [ -n "$loader" ] || return
+  # --verify reads only the ELF header. Listing the libraries, as ldd does, also resolves every
+  # library and symbol version the program needs, so a C library older than the program's or a
+  # missing GTK 3 gets the message instead of a start that fails unseen.
+  libraries=$("$loader" --list "$prog" 2>&1) || return
+  case $libraries in *"not found"*) return ;; esac
+  # Through the loader even when the file has an execute bit: the process's executable is then the
+  # loader, not a file on this drive, so the desktop can unmount the drive while the window is open.
+  exec "$loader" "$prog"
+}
 
-# --verify reads only the ELF header. Listing the libraries, as ldd does, also resolves every library
-# and symbol version the program needs, so a C library older than the program's or a missing GTK 3
-# gets the message instead of a start that fails unseen.
-libraries=$("$loader" --list "$prog" 2>&1) || give_up
-case $libraries in *"not found"*) give_up ;; esac
-
-# Directly when the kernel can: the file has an execute bit and the loader it names is there.
-# FAT mounts give no execute bit; the loader runs the program all the same.
-if [ -x "$prog" ] && [ "$loader" = "$interp" ]; then exec "$prog"; fi
-exec "$loader" "$prog"
+# This machine's own program first: with binfmt and qemu set up, another one would also pass the
+# checks, and run emulated. A 64-bit ARM kernel may run a 32-bit system, so ostrael-armhf comes
+# next on aarch64. ARMv6 and older lack instructions ostrael-armhf uses: it would pass the checks
+# and die.
+case $(uname -m 2>/dev/null) in
+  x86_64) set -- ostrael ostrael-arm64 ostrael-armhf ;;
+  aarch64 | arm64) set -- ostrael-arm64 ostrael-armhf ostrael ;;
+  armv[3-6]*) set -- ostrael ostrael-arm64 ;;
+  arm*) set -- ostrael-armhf ostrael-arm64 ostrael ;;
+  *) set -- ostrael ostrael-arm64 ostrael-armhf ;;
+esac
+for name in "$@"; do try "$name"; done
+give_up

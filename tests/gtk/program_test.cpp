@@ -974,7 +974,7 @@ class ExfatPen : public ::testing::TestWithParam<const char*> {
   }
 
   // Pages out what `pid` maps from the drive, as memory pressure does to an idle window, kills the
-  // drive's FUSE driver, and for the start through the loader also unmounts it lazily.
+  // drive's FUSE driver, and for the drive without execute bits also unmounts it lazily.
   void pull_the_drive(pid_t pid) {
     ASSERT_NO_FATAL_FAILURE(page_out(pid, root));
     pid_t driver = fuse_driver_of(root);
@@ -997,10 +997,7 @@ TEST_P(ExfatPen, AutorunShStartsTheProgramAndPenInfoDescribesTheDrive) {
   auto started = start_from_pen(OSTRAEL_PROGRAM);
   ASSERT_TRUE(started);
   std::string exe = proc_link(started->pid(), "exe");
-  if (executable())
-    EXPECT_EQ(exe, root + "/ostrael") << "the script started the program itself";
-  else
-    EXPECT_NE(exe.find("/ld-"), std::string::npos) << "the script started the loader: " << exe;
+  EXPECT_NE(exe.find("/ld-"), std::string::npos) << "the script started the loader, not a file on the drive: " << exe;
   EXPECT_EQ(started->text1_text(), kMessage);
 
   started->click("Pen Info");
@@ -1011,13 +1008,16 @@ TEST_P(ExfatPen, AutorunShStartsTheProgramAndPenInfoDescribesTheDrive) {
   EXPECT_EQ(report[9], "Volume Name: OWNERPEN");
   started->screenshot(std::string("autorun-exfat-fmask-") + GetParam() + ".png");
 
+  // The desktop ejects the drive with the window open: nothing keeps it busy.
+  ASSERT_EQ(::umount2(root.c_str(), 0), 0) << std::strerror(errno);
+  mounted_ = false;
   started->click("Close");
   EXPECT_EQ(started->wait_for_exit(5s), 0);
 }
 
 // The finder pulls the drive with the window open. A busy desktop has paged out whatever the
-// program still maps from the drive, and then the drive's driver is gone: the direct start keeps
-// the dead mount in the table, the start through the loader also loses the mount, as when the
+// program still maps from the drive, and then the drive's driver is gone: the drive with execute
+// bits keeps the dead mount in the table, the one without also loses the mount, as when the
 // desktop takes it away.
 TEST_P(ExfatPen, PulledWhileTheWindowIsOpenEveryButtonStillWorks) {
   auto started = start_from_pen(OSTRAEL_PROGRAM);

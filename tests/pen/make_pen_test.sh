@@ -114,6 +114,23 @@ if command -v dash >/dev/null && command -v cc >/dev/null; then
         test $rc -ne 0 -a "$opened" = "$d/message.txt" ;;
     esac
   done
+  # Three stand-ins this machine runs, so each passes the checks as a foreign program does under
+  # binfmt and qemu; each prints its path and /proc/self/exe. The machine's own must win, and run
+  # as the loader. Last, a 64-bit ARM kernel under a 32-bit system, where the arm64 one fails.
+  d="$work/three programs"; mkdir "$d" "$s/machine"
+  printf '%s\n' '#include <stdio.h>' '#include <unistd.h>' 'int main(int c, char **v) { char e[256] = "";' \
+    '  return c < 1 || readlink("/proc/self/exe", e, 255) < 0 || printf("%s %s\n", v[0], e) < 0; }' > "$s/which.c"
+  cc -o "$s/which" "$s/which.c" && for p in ostrael ostrael-arm64 ostrael-armhf; do cp "$s/which" "$d/$p"; done
+  cp "$top/pen/autorun.sh" "$top/pen/message.txt" "$d"/
+  printf '#!/bin/sh\necho "$MACHINE"\n' > "$s/machine/uname"; chmod +x "$s/machine/uname"
+  loader=$(readlink -f "$(readelf -l "$s/which" | sed -n 's/.*interpreter: \(.*\)]$/\1/p')")
+  for row in "x86_64 ostrael" "aarch64 ostrael-arm64" "armv7l ostrael-armhf" "armv8l ostrael-armhf" "armv6l ostrael" \
+    "aarch64 ostrael-armhf"; do
+    read -r m want <<<"$row"
+    [ "$row" = "aarch64 ostrael-armhf" ] && printf '\177ELF for another machine' > "$d/ostrael-arm64"
+    out=$(cd "$d" && MACHINE=$m PATH="$s/machine:$PATH" dash autorun.sh 2>&1)
+    check "on $m autorun.sh starts $want through the loader" test "$out" = "$d/$want $loader"
+  done
 else
   skip "autorun.sh with a stand-in program" "dash or cc is not installed"
 fi
