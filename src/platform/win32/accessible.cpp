@@ -22,6 +22,8 @@ struct Runtime {
   decltype(&::LresultFromObject) lresult_from_object = nullptr;
   decltype(&::SysAllocStringLen) sys_alloc_string_len = nullptr;
   decltype(&::DispInvoke) disp_invoke = nullptr;
+  decltype(&::DispGetIDsOfNames) disp_get_ids_of_names = nullptr;
+  decltype(&::LoadRegTypeLib) load_reg_type_lib = nullptr;
 };
 
 // Empty until the first request finds all of it; a failed lookup is tried again on the next.
@@ -40,7 +42,9 @@ bool start_runtime() {
       !look_up(oleacc, "CreateStdAccessibleObject", found.create_std_accessible_object) ||
       !look_up(oleacc, "LresultFromObject", found.lresult_from_object) ||
       !look_up(oleaut32, "SysAllocStringLen", found.sys_alloc_string_len) ||
-      !look_up(oleaut32, "DispInvoke", found.disp_invoke))
+      !look_up(oleaut32, "DispInvoke", found.disp_invoke) ||
+      !look_up(oleaut32, "DispGetIDsOfNames", found.disp_get_ids_of_names) ||
+      !look_up(oleaut32, "LoadRegTypeLib", found.load_reg_type_lib))
     return false;
   // The object is handed over by marshalling, which needs an apartment on this thread.
   HRESULT hr = co_initialize_ex(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -66,6 +70,16 @@ HRESULT to_variant(LONG value, VARIANT* out) {
   return S_OK;
 }
 
+// IAccessible as the accessibility runtime's registered type library describes it: what a
+// late-bound call is dispatched by. Wine's standard object hands out no description of its own.
+HRESULT accessible_type_info(ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  ComPtr<ITypeLib> library;
+  HRESULT hr = runtime.load_reg_type_lib(LIBID_Accessibility, 1, 1, LOCALE_NEUTRAL, library.put());
+  return SUCCEEDED(hr) ? library->GetTypeInfoOfGuid(__uuidof(IAccessible), info) : hr;
+}
+
 class AccessiblePicture final : public IAccessible {
  public:
   AccessiblePicture(HWND hwnd, const ui::Control& control, ComPtr<IAccessible> standard)
@@ -73,15 +87,16 @@ class AccessiblePicture final : public IAccessible {
   AccessiblePicture(const AccessiblePicture&) = delete;
   AccessiblePicture& operator=(const AccessiblePicture&) = delete;
 
+  // This object's own interfaces and no other. Handed one of the standard object's, COM would
+  // marshal that object to the reader in this one's place (IMarshal, IStdMarshalInfo) and none of
+  // what is said here would reach the reader; and one object would have two identities.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDispatch) || riid == __uuidof(IAccessible)) {
-      *out = static_cast<IAccessible*>(this);
-      AddRef();
-      return S_OK;
-    }
-    return standard_->QueryInterface(riid, out);
+    if (riid != __uuidof(IUnknown) && riid != __uuidof(IDispatch) && riid != __uuidof(IAccessible)) return E_NOINTERFACE;
+    *out = static_cast<IAccessible*>(this);
+    AddRef();
+    return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -90,20 +105,28 @@ class AccessiblePicture final : public IAccessible {
     return static_cast<ULONG>(left);
   }
 
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return standard_->GetTypeInfoCount(count); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
-    return standard_->GetTypeInfo(index, locale, info);
+  // A late-bound caller gets the same answers as one through the vtable: its calls are
+  // dispatched onto this object, never handed to the standard object, which would answer for itself.
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
-    return standard_->GetIDsOfNames(riid, names, count, locale, ids);
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    return index == 0 ? accessible_type_info(info) : DISP_E_BADINDEX;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* exception, UINT* arg_error) override {
-    // A late-bound caller gets the same answers as one through the vtable: the standard object's
-    // description of IAccessible, dispatched onto this object. Without one, the standard answers.
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     ComPtr<ITypeInfo> info;
-    if (FAILED(standard_->GetTypeInfo(0, locale, info.put())) || !info)
-      return standard_->Invoke(id, riid, locale, flags, params, result, exception, arg_error);
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    HRESULT hr = accessible_type_info(info.put());
+    return SUCCEEDED(hr) ? runtime.disp_get_ids_of_names(info.get(), names, count, ids) : hr;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* exception, UINT* arg_error) override {
+    ComPtr<ITypeInfo> info;
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    HRESULT hr = accessible_type_info(info.put());
+    if (FAILED(hr)) return hr;
     return runtime.disp_invoke(static_cast<IAccessible*>(this), info.get(), id, flags, params, result, exception, arg_error);
   }
 
