@@ -60,7 +60,7 @@ else
 fi
 ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
 
-rm -f "$artifacts"/*.bmp
+rm -f "$artifacts"/*.bmp "$artifacts/msaa-tree.txt"
 status=0
 OSTRAEL_E2E_DRIVE=P: OSTRAEL_E2E_ARTIFACTS="$(winepath -w "$artifacts" 2>/dev/null)" wine "$harness" || status=$?
 
@@ -87,4 +87,10 @@ for reference in "$(dirname "$0")"/reference/*.png; do
     rm -f "${shot%.png}-differences.png"
   fi
 done
+# So does what a screen reader finds: the MSAA tree the harness writes as text.
+tree="$artifacts/msaa-tree.txt"
+if [ -e "$tree" ] && ! diff -u "$(dirname "$0")/reference/msaa-tree.txt" "$tree" >&2; then
+  echo "$tree differs from the kept one" >&2
+  status=1
+fi
 exit $status

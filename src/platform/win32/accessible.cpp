@@ -1,5 +1,5 @@
-// MSAA for the pictures, Text1 and List1: an IAccessible over the system's standard object that
-// answers name, role, description, state and action, and leaves the rest to it.
+// MSAA for the pictures: an IAccessible over the system's standard object that answers name,
+// role, description, state and action, and leaves the rest to it.
 #include "accessible.h"
 
 #include <oleacc.h>
@@ -21,8 +21,9 @@ struct Runtime {
   decltype(&::CreateStdAccessibleObject) create_std_accessible_object = nullptr;
   decltype(&::LresultFromObject) lresult_from_object = nullptr;
   decltype(&::SysAllocStringLen) sys_alloc_string_len = nullptr;
-  decltype(&::VariantClear) variant_clear = nullptr;
   decltype(&::DispInvoke) disp_invoke = nullptr;
+  decltype(&::DispGetIDsOfNames) disp_get_ids_of_names = nullptr;
+  decltype(&::LoadRegTypeLib) load_reg_type_lib = nullptr;
 };
 
 // Empty until the first request finds all of it; a failed lookup is tried again on the next.
@@ -41,7 +42,9 @@ bool start_runtime() {
       !look_up(oleacc, "CreateStdAccessibleObject", found.create_std_accessible_object) ||
       !look_up(oleacc, "LresultFromObject", found.lresult_from_object) ||
       !look_up(oleaut32, "SysAllocStringLen", found.sys_alloc_string_len) ||
-      !look_up(oleaut32, "VariantClear", found.variant_clear) || !look_up(oleaut32, "DispInvoke", found.disp_invoke))
+      !look_up(oleaut32, "DispInvoke", found.disp_invoke) ||
+      !look_up(oleaut32, "DispGetIDsOfNames", found.disp_get_ids_of_names) ||
+      !look_up(oleaut32, "LoadRegTypeLib", found.load_reg_type_lib))
     return false;
   // The object is handed over by marshalling, which needs an apartment on this thread.
   HRESULT hr = co_initialize_ex(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -67,25 +70,33 @@ HRESULT to_variant(LONG value, VARIANT* out) {
   return S_OK;
 }
 
-class AccessibleControl final : public IAccessible {
- public:
-  // `list_items`: the standard object does not know list boxes, and the lines are given here.
-  AccessibleControl(HWND hwnd, const ui::Control& control, ComPtr<IAccessible> standard, bool list_items)
-      : hwnd_(hwnd), control_(control), standard_(std::move(standard)), list_items_(list_items) {}
-  AccessibleControl(const AccessibleControl&) = delete;
-  AccessibleControl& operator=(const AccessibleControl&) = delete;
+// IAccessible as the accessibility runtime's registered type library describes it: what a
+// late-bound call is dispatched by. Wine's standard object hands out no description of its own.
+HRESULT accessible_type_info(ITypeInfo** info) {
+  if (!info) return E_POINTER;
+  *info = nullptr;
+  ComPtr<ITypeLib> library;
+  HRESULT hr = runtime.load_reg_type_lib(LIBID_Accessibility, 1, 1, LOCALE_NEUTRAL, library.put());
+  return SUCCEEDED(hr) ? library->GetTypeInfoOfGuid(__uuidof(IAccessible), info) : hr;
+}
 
+class AccessiblePicture final : public IAccessible {
+ public:
+  AccessiblePicture(HWND hwnd, const ui::Control& control, ComPtr<IAccessible> standard)
+      : hwnd_(hwnd), control_(control), standard_(std::move(standard)) {}
+  AccessiblePicture(const AccessiblePicture&) = delete;
+  AccessiblePicture& operator=(const AccessiblePicture&) = delete;
+
+  // This object's own interfaces and no other. Handed one of the standard object's, COM would
+  // marshal that object to the reader in this one's place (IMarshal, IStdMarshalInfo) and none of
+  // what is said here would reach the reader; and one object would have two identities.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (riid == __uuidof(IUnknown) || riid == __uuidof(IDispatch) || riid == __uuidof(IAccessible)) {
-      *out = static_cast<IAccessible*>(this);
-      AddRef();
-      return S_OK;
-    }
-    // The standard enumeration walks child windows; without it a reader counts the lines.
-    if (list_items_ && riid == __uuidof(IEnumVARIANT)) return E_NOINTERFACE;
-    return standard_->QueryInterface(riid, out);
+    if (riid != __uuidof(IUnknown) && riid != __uuidof(IDispatch) && riid != __uuidof(IAccessible)) return E_NOINTERFACE;
+    *out = static_cast<IAccessible*>(this);
+    AddRef();
+    return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -94,57 +105,51 @@ class AccessibleControl final : public IAccessible {
     return static_cast<ULONG>(left);
   }
 
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return standard_->GetTypeInfoCount(count); }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override {
-    return standard_->GetTypeInfo(index, locale, info);
+  // A late-bound caller gets the same answers as one through the vtable: its calls are
+  // dispatched onto this object, never handed to the standard object, which would answer for itself.
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override {
-    return standard_->GetIDsOfNames(riid, names, count, locale, ids);
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    return index == 0 ? accessible_type_info(info) : DISP_E_BADINDEX;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* exception, UINT* arg_error) override {
-    // A late-bound caller gets the same answers as one through the vtable: the standard object's
-    // description of IAccessible, dispatched onto this object. Without one, the standard answers.
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     ComPtr<ITypeInfo> info;
-    if (FAILED(standard_->GetTypeInfo(0, locale, info.put())) || !info)
-      return standard_->Invoke(id, riid, locale, flags, params, result, exception, arg_error);
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    HRESULT hr = accessible_type_info(info.put());
+    return SUCCEEDED(hr) ? runtime.disp_get_ids_of_names(info.get(), names, count, ids) : hr;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* exception, UINT* arg_error) override {
+    ComPtr<ITypeInfo> info;
+    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+    HRESULT hr = accessible_type_info(info.put());
+    if (FAILED(hr)) return hr;
     return runtime.disp_invoke(static_cast<IAccessible*>(this), info.get(), id, flags, params, result, exception, arg_error);
   }
 
   HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return standard_->get_accParent(parent); }
-  HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
-    if (!list_items_) return standard_->get_accChildCount(count);
-    if (!count) return E_POINTER;
-    *count = item_count();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override {
-    if (!is_item(child)) return standard_->get_accChild(child, out);
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    return S_FALSE;  // a line is an element of the list, not an object of its own
-  }
+  HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override { return standard_->get_accChildCount(count); }
+  HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** out) override { return standard_->get_accChild(child, out); }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
     if (is_self(child)) return to_bstr(ui::accessible_name(control_), name);
-    if (is_item(child)) return to_bstr(item_text(V_I4(&child) - 1), name);
     return standard_->get_accName(child, name);
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override { return standard_->get_accValue(child, value); }
   HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
-    if (is_picture() && is_self(child)) return to_bstr(control_.tooltip, description);
+    if (is_self(child)) return to_bstr(control_.tooltip, description);
     return standard_->get_accDescription(child, description);
   }
   HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-    if (is_picture() && is_self(child)) return to_variant(ROLE_SYSTEM_PUSHBUTTON, role);
-    if (list_items_ && is_self(child)) return to_variant(ROLE_SYSTEM_LIST, role);
-    if (is_item(child)) return to_variant(ROLE_SYSTEM_LISTITEM, role);
+    if (is_self(child)) return to_variant(ROLE_SYSTEM_PUSHBUTTON, role);
     return standard_->get_accRole(child, role);
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-    if (is_item(child)) return to_variant(item_state(V_I4(&child) - 1), state);
     HRESULT hr = standard_->get_accState(child, state);
     // The pictures take no keyboard focus: the mouse and a reader's own commands press them.
-    if (SUCCEEDED(hr) && is_picture() && is_self(child) && V_VT(state) == VT_I4) V_I4(state) &= ~STATE_SYSTEM_FOCUSABLE;
+    if (SUCCEEDED(hr) && is_self(child) && V_VT(state) == VT_I4) V_I4(state) &= ~STATE_SYSTEM_FOCUSABLE;
     return hr;
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override { return standard_->get_accHelp(child, help); }
@@ -158,29 +163,19 @@ class AccessibleControl final : public IAccessible {
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override { return standard_->get_accSelection(selection); }
   HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
     // The name MSAA gives the action of every push button.
-    if (is_picture() && is_self(child)) return to_bstr(std::wstring_view(L"Press"), action);
+    if (is_self(child)) return to_bstr(std::wstring_view(L"Press"), action);
     return standard_->get_accDefaultAction(child, action);
   }
   HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override { return standard_->accSelect(flags, child); }
   HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override {
-    if (!is_item(child)) return standard_->accLocation(left, top, width, height, child);
-    if (!left || !top || !width || !height) return E_POINTER;
-    RECT r{};
-    if (::SendMessageW(hwnd_, LB_GETITEMRECT, static_cast<WPARAM>(V_I4(&child) - 1), reinterpret_cast<LPARAM>(&r)) == LB_ERR)
-      return E_FAIL;
-    ::MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    *left = r.left;
-    *top = r.top;
-    *width = r.right - r.left;
-    *height = r.bottom - r.top;
-    return S_OK;
+    return standard_->accLocation(left, top, width, height, child);
   }
   HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
     return standard_->accNavigate(direction, start, end);
   }
   HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* child) override { return standard_->accHitTest(x, y, child); }
   HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
-    if (!(is_picture() && is_self(child))) return standard_->accDoDefaultAction(child);
+    if (!is_self(child)) return standard_->accDoDefaultAction(child);
     // The handler runs from the message loop as a click's does, one at a time, and a slow one
     // never holds the reader.
     if (!::PostMessageW(hwnd_, kPressPicture, 0, 0)) return HRESULT_FROM_WIN32(::GetLastError());
@@ -190,56 +185,13 @@ class AccessibleControl final : public IAccessible {
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override { return standard_->put_accValue(child, value); }
 
  private:
-  ~AccessibleControl() = default;
-
-  bool is_picture() const { return control_.type == ui::ControlType::Image; }
-  long item_count() const {
-    LRESULT n = ::SendMessageW(hwnd_, LB_GETCOUNT, 0, 0);
-    return n > 0 ? static_cast<long>(n) : 0;
-  }
-  bool is_item(const VARIANT& child) const {
-    return list_items_ && V_VT(&child) == VT_I4 && V_I4(&child) >= 1 && V_I4(&child) <= item_count();
-  }
-  std::wstring item_text(long index) const {
-    LRESULT length = ::SendMessageW(hwnd_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length <= 0) return {};
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    LRESULT got = ::SendMessageW(hwnd_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return text;
-  }
-  LONG item_state(long index) const {
-    LONG state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
-    if (::SendMessageW(hwnd_, LB_GETCURSEL, 0, 0) == index) {
-      state |= STATE_SYSTEM_SELECTED;
-      if (::GetFocus() == hwnd_) state |= STATE_SYSTEM_FOCUSED;
-    }
-    RECT item{}, client{}, shown{};
-    ::GetClientRect(hwnd_, &client);
-    if (::SendMessageW(hwnd_, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) == LB_ERR ||
-        !::IntersectRect(&shown, &item, &client))
-      state |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
-    return state;
-  }
+  ~AccessiblePicture() = default;
 
   LONG references_ = 1;
   HWND hwnd_;
   const ui::Control& control_;
   ComPtr<IAccessible> standard_;
-  bool list_items_;
 };
-
-// Whether the system's standard object already presents this list box as a list of its lines.
-bool standard_knows_lists(IAccessible* standard) {
-  VARIANT self;
-  V_VT(&self) = VT_I4;
-  V_I4(&self) = CHILDID_SELF;
-  VARIANT role;
-  V_VT(&role) = VT_EMPTY;
-  bool list = SUCCEEDED(standard->get_accRole(self, &role)) && V_VT(&role) == VT_I4 && V_I4(&role) == ROLE_SYSTEM_LIST;
-  runtime.variant_clear(&role);
-  return list;
-}
 
 }  // namespace
 
@@ -249,8 +201,7 @@ LRESULT answer_get_object(HWND hwnd, const ui::Control& control, WPARAM wparam, 
   if (!start_runtime()) return 0;
   ComPtr<IAccessible> standard;
   if (FAILED(runtime.create_std_accessible_object(hwnd, OBJID_CLIENT, __uuidof(IAccessible), standard.put_void()))) return 0;
-  bool list_items = control.type == ui::ControlType::ListBox && !standard_knows_lists(standard.get());
-  auto* object = new AccessibleControl(hwnd, control, std::move(standard), list_items);
+  auto* object = new AccessiblePicture(hwnd, control, std::move(standard));
   // On failure this is an error code, which is what the reader is to be given.
   LRESULT result = runtime.lresult_from_object(__uuidof(IAccessible), wparam, object);
   object->Release();

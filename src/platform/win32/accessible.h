@@ -1,5 +1,5 @@
-// What a screen reader learns of the pictures, Text1 and List1 over MSAA: the system's standard
-// object for each window, with the name, role, description, states and action it cannot know.
+// What a screen reader learns of the pictures over MSAA: the system's standard object for each,
+// with the name, role, description, states and action it cannot know.
 #pragma once
 
 #include <windows.h>

@@ -88,13 +88,6 @@ LRESULT CALLBACK frame_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
   return ::DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
-// Text1 and List1 tell a screen reader their names; the rest of what it asks the system answers.
-LRESULT CALLBACK accessible_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR index) {
-  if (message == WM_GETOBJECT)
-    if (LRESULT answer = answer_get_object(hwnd, ui::kControls[index], wparam, lparam)) return answer;
-  return ::DefSubclassProc(hwnd, message, wparam, lparam);
-}
-
 // Sibling order is the order a screen reader meets the windows in, and the pictures never
 // overlap: they are made from left to right, in the slots the table gives them, so nothing else
 // changes its place among its siblings.
@@ -244,6 +237,14 @@ ostrael::Status MainWindow::create_controls(int dpi) {
     }
     if (c.tab_stop) style |= WS_TABSTOP;
     HWND parent = c.container ? control(*c.container) : hwnd_;
+    // Text1 and List1 show no label, so each gets a hidden one just before it in z-order: the
+    // system's own MSAA and UI Automation proxies name the control after it and stay in charge
+    // of its text and lines. Tab order and drawing pass over a hidden STATIC.
+    if (c.type == ui::ControlType::TextBox || c.type == ui::ControlType::ListBox) {
+      std::wstring name = to_utf16(ui::accessible_name(c));
+      if (!::CreateWindowExW(0, L"STATIC", name.c_str(), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0, parent, nullptr, instance_, nullptr))
+        return last_error_failure("CreateWindowExW");
+    }
     std::wstring text = to_utf16(c.text);
     RECT r = control_rect(i, dpi);
     HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, r.left, r.top, r.right - r.left,
@@ -257,9 +258,6 @@ ostrael::Status MainWindow::create_controls(int dpi) {
     if (c.type == ui::ControlType::ListBox)
       ::SetWindowPos(child, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (c.type == ui::ControlType::Frame && !::SetWindowSubclass(child, frame_subclass, 0, 0))
-      return last_error_failure("SetWindowSubclass");
-    if ((c.type == ui::ControlType::TextBox || c.type == ui::ControlType::ListBox) &&
-        !::SetWindowSubclass(child, accessible_subclass, 0, i))
       return last_error_failure("SetWindowSubclass");
     // The EDIT's default limit is 32K characters; 0 lifts it to what memory allows.
     if (c.type == ui::ControlType::TextBox) ::SendMessageW(child, EM_SETLIMITTEXT, 0, 0);
