@@ -13,7 +13,8 @@ runs=${RUNS:-15}
 jobs=$(nproc)
 
 tools/install-deps.sh --bench
-for preset in linux windows-i686; do
+# The Linux program as it goes on a drive: the x86-64 release build, against Debian 11.
+for preset in release-linux windows-i686; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j"$jobs" >/dev/null
 done
@@ -26,7 +27,7 @@ done
 )
 
 bench=build/bench
-ostrael=build/linux/bin/ostrael
+ostrael=build/release-linux/bin/ostrael
 exe=build/windows-i686/bin/Ostrael.exe
 bare_exe=build/bench-windows-i686/bare_win32_controls.exe
 before=${BEFORE:-}
