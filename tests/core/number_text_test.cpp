@@ -1,6 +1,7 @@
 // Whole-number formatting and the report's other conversions, where 32-bit builds could wrap.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 
@@ -35,6 +36,16 @@ TEST(NumberText, HalvesRoundAwayFromZero) {
   EXPECT_EQ(whole(-2.5, us), "-3");
   EXPECT_EQ(whole(-0.4, us), "0");
   EXPECT_EQ(whole(1e20, us), "100,000,000,000,000,000,000");
+}
+
+TEST(NumberText, EveryDigitOfLargeValuesIsExact) {
+  const DigitGrouping none{"", ""};
+  EXPECT_EQ(whole(9007199254740993.0, none), "9007199254740992");  // 2^53 + 1 is not a double
+  EXPECT_EQ(whole(std::ldexp(1.0, 64), none), "18446744073709551616");
+  EXPECT_EQ(whole(std::ldexp(1.0, 70), none), "1180591620717411303424");
+  std::string max = whole(DBL_MAX, none);
+  EXPECT_EQ(max.size(), 309u);
+  EXPECT_EQ(max.substr(0, 20) + "..." + max.substr(299), "17976931348623157081...4124858368");
 }
 
 TEST(NumberText, NonFiniteValuesFail) {

@@ -1,5 +1,6 @@
-// What the statically linked libstdc++ asks of a newer C library than the programs may need: they
-// are built against glibc 2.31 to load on 2.28 and later, while libstdc++ 12 was built on 2.36.
+// What the statically linked libstdc++ of the release programs asks of the C library, and one
+// piece of it they leave out. They are built against glibc 2.31 to load on 2.28 and later, while
+// libstdc++ 12 was built on 2.36 and asks for two things older C libraries lack.
 #include <sys/random.h>
 
 #include <cerrno>
@@ -22,3 +23,9 @@ extern "C" unsigned int arc4random() {
 extern "C" {
 char __libc_single_threaded = 0;
 }
+
+// The default handler names the uncaught exception's type, which brings the demangler (40 KB) in.
+// The program shows no messages of its own; abort() is what the handler ends in anyway.
+namespace __gnu_cxx {
+[[noreturn]] void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
