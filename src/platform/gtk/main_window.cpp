@@ -106,9 +106,8 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   // Each caption labels its picture for a screen reader. Without an underline in its text the
   // label gives the picture no access key.
   for (const Item& picture : items_)
-    if (const ui::Control* caption = ui::caption_of(*picture.control))
-      for (const Item& label : items_)
-        if (label.control == caption) gtk_label_set_mnemonic_widget(GTK_LABEL(label.widget), picture.widget);
+    if (const Item* caption = find(ui::ControlId::Label1, picture.control->caption_index))
+      gtk_label_set_mnemonic_widget(GTK_LABEL(caption->widget), picture.widget);
   // A screen reader meets the client area's controls in the order they go in, so they go in
   // reading order, top to bottom and left to right. None overlap, so no pixel changes.
   std::vector<Item*> loose;
