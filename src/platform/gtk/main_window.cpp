@@ -133,6 +133,8 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   for (auto it = items_.rbegin(); it != items_.rend(); ++it)
     if (it->control->container) place(*it);
   gtk_widget_show_all(client_);
+  // Text1 starts on top, so List1 starts off screen to a reader; see set_text1_visible.
+  gtk_widget_set_child_visible(widget(ui::ControlId::List1), FALSE);
 }
 
 MainWindow::~MainWindow() {
@@ -207,6 +209,9 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
                    }), nullptr);
   g_signal_connect_swapped(window_, "notify::focus-visible", G_CALLBACK(gtk_widget_queue_draw), list);
   gtk_container_add(GTK_CONTAINER(scroller), list);
+  // The viewport shows in the strip below Text1 while the list is unmapped (set_text1_visible),
+  // so it paints the list's background there.
+  gtk_style_context_add_class(gtk_widget_get_style_context(gtk_widget_get_parent(list)), GTK_STYLE_CLASS_VIEW);
   gtk_widget_set_can_focus(scroller, FALSE);
   return list;
 }
@@ -391,6 +396,8 @@ void MainWindow::cancel_text1_rest() {
 
 Status MainWindow::set_text1_visible(bool visible) {
   gtk_widget_set_visible(find(ui::ControlId::Text1)->placed, visible);
+  // Under Text1 the list is off screen to a reader too, yet still visible, so Tab reaches it.
+  gtk_widget_set_child_visible(widget(ui::ControlId::List1), !visible);
   return {};
 }
 
