@@ -427,9 +427,6 @@ TEST_F(MainWindowTest, List1sLinesTellAReaderWhenTheSelectionMoves) {
 TEST_F(MainWindowTest, AReadersPressIsAClickFromTheMainLoop) {
   AtkAction* close = ATK_ACTION(gtk_widget_get_accessible(w(ControlId::Image1)));
   AtkAction* info = ATK_ACTION(gtk_widget_get_accessible(w(ControlId::Image3)));
-  EXPECT_STREQ(atk_object_get_name(ATK_OBJECT(info)), "Information");
-  ASSERT_EQ(atk_action_get_n_actions(info), 1);
-  EXPECT_STREQ(atk_action_get_name(info, 0), "click");
   EXPECT_FALSE(atk_action_do_action(info, 1));
 
   EXPECT_TRUE(atk_action_do_action(info, 0));
