@@ -20,8 +20,9 @@ std::string_view control_name(ControlId id) {
   return "";
 }
 
-static const Control& find(ControlId id) {
-  auto it = std::find_if(kControls.begin(), kControls.end(), [id](const Control& c) { return c.id == id; });
+static const Control& find(ControlId id, int index = -1) {
+  auto it = std::find_if(kControls.begin(), kControls.end(),
+                         [=](const Control& c) { return c.id == id && c.index == index; });
   assert(it != kControls.end());
   return *it;
 }
@@ -38,27 +39,12 @@ Rect client_pixels(const Control& control, int dpi) {
           twips_to_pixels(control.twips.height, dpi)};
 }
 
-const Control* caption_of(const Control& picture) {
-  if (picture.type != ControlType::Image) return nullptr;
-  Rect box = client_pixels(picture);
-  int centre = box.left + box.width / 2;
-  for (const Control& c : kControls) {
-    if (c.type != ControlType::Label) continue;
-    Rect label = client_pixels(c);
-    if (label.top >= box.top + box.height && label.left <= centre && centre < label.left + label.width) return &c;
-  }
-  return nullptr;
-}
-
 std::string_view accessible_name(const Control& control) {
   switch (control.id) {
     case ControlId::Image1:
     case ControlId::Image2:
     case ControlId::Image3:
-    case ControlId::Image4: {
-      const Control* caption = caption_of(control);
-      return caption ? caption->text : std::string_view();
-    }
+    case ControlId::Image4: return find(ControlId::Label1, control.caption_index).text;
     case ControlId::Text1: return find(ControlId::Image2).tooltip;
     case ControlId::List1: return find(ControlId::Image3).tooltip;
     case ControlId::Frame1:

@@ -49,6 +49,7 @@ struct Control {
   bool tab_stop;                 // can take the keyboard focus
   bool hand_cursor;
   Asset picture;
+  int caption_index;  // a picture: the Label1 under it, which names it; otherwise -1
 };
 
 struct Form {
@@ -71,17 +72,17 @@ inline constexpr Font kTahomaBold{"Tahoma", 8.25, 700};
 
 // Creation order; inside Frame1 it is also the stacking order, top first.
 inline constexpr std::array<Control, 11> kControls{{
-    {ControlId::Frame1, -1, ControlType::Frame, std::nullopt, {120, 0, 5535, 2535}, "", "", kDefaultFont, Align::Left, 0, false, false, Asset::None},
-    {ControlId::Text1, -1, ControlType::TextBox, ControlId::Frame1, {120, 240, 5295, 2175}, "", "", kDefaultFont, Align::Left, 1, true, false, Asset::None},
-    {ControlId::List1, -1, ControlType::ListBox, ControlId::Frame1, {120, 240, 5295, 2205}, "", "", kTahoma, Align::Left, 2, true, false, Asset::None},
-    {ControlId::Image1, -1, ControlType::Image, std::nullopt, {4800, 2640, 720, 720}, "", "Close", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::CloseGif},
-    {ControlId::Image2, -1, ControlType::Image, std::nullopt, {240, 2640, 720, 720}, "", "Owner Message", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::MessageGif},
-    {ControlId::Image3, -1, ControlType::Image, std::nullopt, {3360, 2640, 720, 720}, "", "Pen Info", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::InfoGif},
-    {ControlId::Image4, -1, ControlType::Image, std::nullopt, {1800, 2640, 720, 720}, "", "Open Pen", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::OpenGif},
-    {ControlId::Label1, 0, ControlType::Label, std::nullopt, {120, 3360, 975, 255}, "Message", "", kTahomaBold, Align::Centre, 6, false, false, Asset::None},
-    {ControlId::Label1, 1, ControlType::Label, std::nullopt, {1680, 3360, 975, 255}, "Open Pen", "", kTahomaBold, Align::Centre, 5, false, false, Asset::None},
-    {ControlId::Label1, 2, ControlType::Label, std::nullopt, {3120, 3360, 1215, 255}, "Information", "", kTahomaBold, Align::Centre, 4, false, false, Asset::None},
-    {ControlId::Label1, 3, ControlType::Label, std::nullopt, {4680, 3360, 975, 255}, "Close", "", kTahomaBold, Align::Centre, 3, false, false, Asset::None},
+    {ControlId::Frame1, -1, ControlType::Frame, std::nullopt, {120, 0, 5535, 2535}, "", "", kDefaultFont, Align::Left, 0, false, false, Asset::None, -1},
+    {ControlId::Text1, -1, ControlType::TextBox, ControlId::Frame1, {120, 240, 5295, 2175}, "", "", kDefaultFont, Align::Left, 1, true, false, Asset::None, -1},
+    {ControlId::List1, -1, ControlType::ListBox, ControlId::Frame1, {120, 240, 5295, 2205}, "", "", kTahoma, Align::Left, 2, true, false, Asset::None, -1},
+    {ControlId::Image1, -1, ControlType::Image, std::nullopt, {4800, 2640, 720, 720}, "", "Close", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::CloseGif, 3},
+    {ControlId::Image2, -1, ControlType::Image, std::nullopt, {240, 2640, 720, 720}, "", "Owner Message", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::MessageGif, 0},
+    {ControlId::Image3, -1, ControlType::Image, std::nullopt, {3360, 2640, 720, 720}, "", "Pen Info", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::InfoGif, 2},
+    {ControlId::Image4, -1, ControlType::Image, std::nullopt, {1800, 2640, 720, 720}, "", "Open Pen", kDefaultFont, Align::Left, std::nullopt, false, true, Asset::OpenGif, 1},
+    {ControlId::Label1, 0, ControlType::Label, std::nullopt, {120, 3360, 975, 255}, "Message", "", kTahomaBold, Align::Centre, 6, false, false, Asset::None, -1},
+    {ControlId::Label1, 1, ControlType::Label, std::nullopt, {1680, 3360, 975, 255}, "Open Pen", "", kTahomaBold, Align::Centre, 5, false, false, Asset::None, -1},
+    {ControlId::Label1, 2, ControlType::Label, std::nullopt, {3120, 3360, 1215, 255}, "Information", "", kTahomaBold, Align::Centre, 4, false, false, Asset::None, -1},
+    {ControlId::Label1, 3, ControlType::Label, std::nullopt, {4680, 3360, 975, 255}, "Close", "", kTahomaBold, Align::Centre, 3, false, false, Asset::None, -1},
 }};
 
 // The control's name as the form knows it: "Image3", "Label1(2)".
@@ -89,9 +90,6 @@ std::string_view control_name(ControlId id);
 
 // The control's rectangle in pixels of the form's client area at `dpi`, container offsets added.
 Rect client_pixels(const Control& control, int dpi = kDesignDpi);
-
-// The caption under a picture: the label below it that spans the picture's middle.
-const Control* caption_of(const Control& picture);
 
 // What a screen reader calls the control. A picture goes by the caption under it, the label a
 // sighted finder reads, so that a speech user can say "click Information"; Text1 and List1 go

@@ -43,13 +43,14 @@ TEST(Layout, PixelsAt96Dpi) {
   EXPECT_EQ(twips_to_pixels(kForm.client_height_twips), 241);
 }
 
-TEST(Layout, CaptionsSitCentredUnderTheirButtonsAndFillTheBottom) {
-  const std::pair<int, ControlId> under[] = {
-      {0, ControlId::Image2}, {1, ControlId::Image4}, {2, ControlId::Image3}, {3, ControlId::Image1}};
-  for (auto [index, image] : under) {
-    Rect label = find(ControlId::Label1, index).twips, button = find(image).twips;
+// The caption the table gives a picture is the one a finder sees under it.
+TEST(Layout, EachPicturesCaptionSitsCentredUnderItAndFillsTheBottom) {
+  for (const Control& picture : kControls) {
+    if (picture.type != ControlType::Image) continue;
+    Rect label = find(ControlId::Label1, picture.caption_index).twips, button = picture.twips;
     double label_centre = label.left + label.width / 2.0, button_centre = button.left + button.width / 2.0;
-    EXPECT_LE(std::abs(label_centre - button_centre), 7.5) << index;  // half a pixel
+    EXPECT_LE(std::abs(label_centre - button_centre), 7.5) << control_name(picture.id);  // half a pixel
+    EXPECT_GE(label.top, button.top + button.height);
     EXPECT_EQ(label.top + label.height, kForm.client_height_twips);
   }
 }

@@ -1,6 +1,6 @@
 // The window's own widgets as a screen reader meets them: the pictures as push buttons that can be
-// pressed, Text1 and List1 named, List1 as a plain list of lines. Leaves out keyboard access to
-// the pictures, which take no focus.
+// pressed, Text1 and List1 named, List1's lines telling when they are selected. Leaves out
+// keyboard access to the pictures, which take no focus.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -19,9 +19,8 @@ GType picture_button_accessible_type();
 GtkWidget* message_view_new(std::string_view name);
 GType message_view_accessible_type();
 
-// A tree view over `model` (one string column) that a screen reader meets as a list named
-// `name`, its rows the list's items; takes its own reference to the model.
-GtkWidget* line_list_new(GtkTreeModel* model, std::string_view name);
+// A list box named `name` for a screen reader, whose lines tell it when they are selected.
+GtkWidget* line_list_new(std::string_view name);
 GType line_list_accessible_type();
 
 }  // namespace ostrael::gtk

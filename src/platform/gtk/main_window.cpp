@@ -18,15 +18,18 @@ namespace {
 // Tahoma is rarely on a Linux desktop; these have near enough metrics for the captions to fit.
 constexpr std::string_view kFallbackFaces = ",DejaVu Sans,Liberation Sans,sans-serif";
 
-// Empty for the toolkit's default control font.
-PangoFontDescription* font_description(const ui::Font& font) {
+// The font as label attributes; null for the toolkit's default control font.
+PangoAttrList* font_attributes(const ui::Font& font) {
   if (font.face.empty()) return nullptr;
   PangoFontDescription* description = pango_font_description_new();
   std::string families = std::string(font.face) + std::string(kFallbackFaces);
   pango_font_description_set_family(description, families.c_str());
   pango_font_description_set_size(description, static_cast<gint>(font.points * PANGO_SCALE + 0.5));
   pango_font_description_set_weight(description, static_cast<PangoWeight>(font.weight));
-  return description;
+  PangoAttrList* attributes = pango_attr_list_new();
+  pango_attr_list_insert(attributes, pango_attr_font_desc_new(description));
+  pango_font_description_free(description);
+  return attributes;
 }
 
 // GtkTextView breaks only at LF; CRLF and a lone CR are breaks in a Windows edit box too.
@@ -51,6 +54,15 @@ std::string valid_utf8(std::string_view text) {
 }
 
 bool is_tab(guint keyval) { return keyval == GDK_KEY_Tab || keyval == GDK_KEY_ISO_Left_Tab || keyval == GDK_KEY_KP_Tab; }
+
+// The widget itself or one inside it, as List1's lines are.
+bool holds(GtkWidget* widget, GtkWidget* focus) { return focus && (focus == widget || gtk_widget_is_ancestor(focus, widget)); }
+
+// List1 hands the focus to its selected line, or selects its first, as a list box does, and
+// holds it itself while it has no lines.
+void focus_into(GtkWidget* view) {
+  if (!gtk_widget_child_focus(view, GTK_DIR_TAB_FORWARD)) gtk_widget_grab_focus(view);
+}
 
 }  // namespace
 
@@ -97,18 +109,16 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
 
   items_.reserve(ui::kControls.size());
   for (const ui::Control& control : ui::kControls) {
-    Item item{&control, nullptr, nullptr};
-    item.widget = build(control);
-    GtkWidget* parent = gtk_widget_get_parent(item.widget);
-    item.placed = parent ? parent : item.widget;
+    Item item{&control, build(control), nullptr};
+    item.placed = item.widget;
+    while (GtkWidget* parent = gtk_widget_get_parent(item.placed)) item.placed = parent;
     items_.push_back(item);
   }
   // Each caption labels its picture for a screen reader. Without an underline in its text the
   // label gives the picture no access key.
   for (const Item& picture : items_)
-    if (const ui::Control* caption = ui::caption_of(*picture.control))
-      for (const Item& label : items_)
-        if (label.control == caption) gtk_label_set_mnemonic_widget(GTK_LABEL(label.widget), picture.widget);
+    if (const Item* caption = find(ui::ControlId::Label1, picture.control->caption_index))
+      gtk_label_set_mnemonic_widget(GTK_LABEL(caption->widget), picture.widget);
   // A screen reader meets the client area's controls in the order they go in, so they go in
   // reading order, top to bottom and left to right. None overlap, so no pixel changes.
   std::vector<Item*> loose;
@@ -123,6 +133,8 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   for (auto it = items_.rbegin(); it != items_.rend(); ++it)
     if (it->control->container) place(*it);
   gtk_widget_show_all(client_);
+  // Text1 starts on top, so List1 starts off screen to a reader; see set_text1_visible.
+  gtk_widget_set_child_visible(widget(ui::ControlId::List1), FALSE);
 }
 
 MainWindow::~MainWindow() {
@@ -170,33 +182,38 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_EXTERNAL, GTK_POLICY_AUTOMATIC);
   gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(scroller), FALSE);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
-  list1_store_ = gtk_list_store_new(1, G_TYPE_STRING);
-  GtkWidget* view = line_list_new(GTK_TREE_MODEL(list1_store_), ui::accessible_name(control));
-  g_object_unref(list1_store_);
-  GtkTreeView* tree = GTK_TREE_VIEW(view);
-  gtk_tree_view_set_headers_visible(tree, FALSE);
-  gtk_tree_view_set_enable_search(tree, FALSE);
-  gtk_tree_selection_set_mode(gtk_tree_view_get_selection(tree), GTK_SELECTION_SINGLE);
-  GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
-  // Rows as close as a list box's: the theme's padding would show seven of the ten report lines.
-  gtk_cell_renderer_set_padding(renderer, 2, 0);
+  GtkWidget* list = line_list_new(ui::accessible_name(control));
+  // With the focus on the list itself, as after its lines were replaced, an arrow key selects the
+  // first line; GTK's own would look for a line to move from.
+  gtk_widget_set_can_focus(list, TRUE);
+  g_signal_connect(list, "move-cursor", G_CALLBACK(+[](GtkWidget* self, GtkMovementStep, gint, gpointer) {
+                     if (!gtk_widget_has_focus(self)) return;
+                     focus_into(self);
+                     g_signal_stop_emission_by_name(self, "move-cursor");
+                   }), nullptr);
+  list1_font_.reset(font_attributes(control.font));
+  // Lines as tall as their text and 4 px in from either side, as in a list box: the theme's
+  // padding would show seven of the ten report lines.
+  const std::string name(ui::control_name(control.id));
+  gtk_widget_set_name(list, name.c_str());
   g_autoptr(GtkCssProvider) css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css, "treeview { -GtkTreeView-vertical-separator: 0; -GtkTreeView-expander-size: 0; }", -1, nullptr);
-  gtk_style_context_add_provider(gtk_widget_get_style_context(view), GTK_STYLE_PROVIDER(css),
-                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  if (PangoFontDescription* font = font_description(control.font)) {
-    g_object_set(renderer, "font-desc", font, nullptr);
-    pango_font_description_free(font);
-  }
-  gtk_tree_view_insert_column_with_attributes(tree, -1, nullptr, renderer, "text", 0, nullptr);
-  // The header is never shown, yet the column sizes its button at every allocation, and the
-  // default title label would load the theme's header font for it: an empty box measures nothing.
-  GtkWidget* no_title = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
-  gtk_widget_show(no_title);
-  gtk_tree_view_column_set_widget(gtk_tree_view_get_column(tree, 0), no_title);
-  gtk_container_add(GTK_CONTAINER(scroller), view);
+  gtk_css_provider_load_from_data(css, ("#" + name + " row { padding: 0 4px; }").c_str(), -1, nullptr);
+  gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(list), GTK_STYLE_PROVIDER(css),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  // A line chosen with the mouse shows no keyboard focus until a key is pressed, as a list box's;
+  // a press below the lines takes the focus to the list as a press on a line does.
+  g_signal_connect(list, "button-press-event", G_CALLBACK(+[](GtkWidget* self, GdkEventButton* event, gpointer) -> gboolean {
+                     gtk_window_set_focus_visible(GTK_WINDOW(gtk_widget_get_toplevel(self)), FALSE);
+                     if (!gtk_list_box_get_row_at_y(GTK_LIST_BOX(self), static_cast<gint>(event->y))) focus_into(self);
+                     return FALSE;
+                   }), nullptr);
+  g_signal_connect_swapped(window_, "notify::focus-visible", G_CALLBACK(gtk_widget_queue_draw), list);
+  gtk_container_add(GTK_CONTAINER(scroller), list);
+  // The viewport shows in the strip below Text1 while the list is unmapped (set_text1_visible),
+  // so it paints the list's background there.
+  gtk_style_context_add_class(gtk_widget_get_style_context(gtk_widget_get_parent(list)), GTK_STYLE_CLASS_VIEW);
   gtk_widget_set_can_focus(scroller, FALSE);
-  return view;
+  return list;
 }
 
 GtkWidget* MainWindow::build_picture(const ui::Control& control) {
@@ -239,12 +256,9 @@ GtkWidget* MainWindow::build_caption(const ui::Control& control) {
   gtk_label_set_xalign(GTK_LABEL(label), centred ? 0.5f : 0.0f);
   gtk_label_set_yalign(GTK_LABEL(label), 0.0f);
   gtk_label_set_justify(GTK_LABEL(label), centred ? GTK_JUSTIFY_CENTER : GTK_JUSTIFY_LEFT);
-  if (PangoFontDescription* font = font_description(control.font)) {
-    PangoAttrList* attributes = pango_attr_list_new();
-    pango_attr_list_insert(attributes, pango_attr_font_desc_new(font));
+  if (PangoAttrList* attributes = font_attributes(control.font)) {
     gtk_label_set_attributes(GTK_LABEL(label), attributes);
     pango_attr_list_unref(attributes);
-    pango_font_description_free(font);
   }
   gtk_container_add(GTK_CONTAINER(box), label);
   return label;
@@ -285,19 +299,20 @@ void MainWindow::show() {
   gtk_widget_show(GTK_WIDGET(window_));
 }
 
-// Tab moves between the two views only, skipping one that is hidden.
+// Tab moves between the two views only, skipping one that is hidden but not List1 under Text1.
 bool MainWindow::on_key_press(const GdkEventKey& event) {
   if (!is_tab(event.keyval) || (event.state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))) return false;
   const bool backward = event.keyval == GDK_KEY_ISO_Left_Tab || (event.state & GDK_SHIFT_MASK);
   std::vector<GtkWidget*> stops;
   for (ui::ControlId id : ui::focus_order()) stops.push_back(widget(id));
   if (backward) std::reverse(stops.begin(), stops.end());
-  auto current = std::find(stops.begin(), stops.end(), gtk_window_get_focus(window_));
+  GtkWidget* focus = gtk_window_get_focus(window_);
+  auto current = std::find_if(stops.begin(), stops.end(), [focus](GtkWidget* stop) { return holds(stop, focus); });
   const std::size_t start = current == stops.end() ? stops.size() - 1 : static_cast<std::size_t>(current - stops.begin());
   for (std::size_t step = 1; step <= stops.size(); ++step) {
     GtkWidget* next = stops[(start + step) % stops.size()];
     if (gtk_widget_is_visible(next) && gtk_widget_is_sensitive(next)) {
-      gtk_widget_grab_focus(next);
+      if (!holds(next, focus)) focus_into(next);
       break;
     }
   }
@@ -381,17 +396,27 @@ void MainWindow::cancel_text1_rest() {
 
 Status MainWindow::set_text1_visible(bool visible) {
   gtk_widget_set_visible(find(ui::ControlId::Text1)->placed, visible);
+  // Under Text1 the list is off screen to a reader too, yet still visible, so Tab reaches it.
+  gtk_widget_set_child_visible(widget(ui::ControlId::List1), !visible);
   return {};
 }
 
 Status MainWindow::clear_list1() {
-  gtk_list_store_clear(list1_store_);
+  GtkWidget* list = widget(ui::ControlId::List1);
+  // The focus stays in the list when its lines go.
+  if (holds(list, gtk_window_get_focus(window_))) gtk_widget_grab_focus(list);
+  gtk_container_foreach(GTK_CONTAINER(list), [](GtkWidget* line, gpointer) { gtk_widget_destroy(line); }, nullptr);
   return {};
 }
 
 Status MainWindow::add_list1_line(std::string_view line) {
-  std::string shown = valid_utf8(line);
-  gtk_list_store_insert_with_values(list1_store_, nullptr, -1, 0, shown.c_str(), -1);
+  GtkWidget* label = gtk_label_new(valid_utf8(line).c_str());
+  gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+  gtk_label_set_attributes(GTK_LABEL(label), list1_font_.get());
+  gtk_widget_show(label);
+  gtk_container_add(GTK_CONTAINER(widget(ui::ControlId::List1)), label);
+  // A selectable line is styled as one that lights up under the pointer; a list box's do not.
+  gtk_style_context_remove_class(gtk_widget_get_style_context(gtk_widget_get_parent(label)), "activatable");
   return {};
 }
 

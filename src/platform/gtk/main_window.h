@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,7 +67,7 @@ class MainWindow final : public ostrael::Controls {
   GtkWindow* window_ = nullptr;  // owned by GTK's toplevel list; destroyed in the destructor
   GtkWidget* client_ = nullptr;
   GtkTextBuffer* text1_buffer_ = nullptr;  // owned by Text1
-  GtkListStore* list1_store_ = nullptr;    // owned by List1
+  std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)> list1_font_{nullptr, pango_attr_list_unref};
   GObjectPtr<GdkCursor> hand_;
   std::vector<Item> items_;
   GtkWidget* pressed_ = nullptr;  // the picture a left press went down on
