@@ -39,13 +39,9 @@ TEST(NumberText, HalvesRoundAwayFromZero) {
 }
 
 TEST(NumberText, EveryDigitOfLargeValuesIsExact) {
-  const DigitGrouping none{"", ""};
-  EXPECT_EQ(whole(9007199254740993.0, none), "9007199254740992");  // 2^53 + 1 is not a double
-  EXPECT_EQ(whole(std::ldexp(1.0, 64), none), "18446744073709551616");
-  EXPECT_EQ(whole(std::ldexp(1.0, 70), none), "1180591620717411303424");
-  std::string max = whole(DBL_MAX, none);
-  EXPECT_EQ(max.size(), 309u);
-  EXPECT_EQ(max.substr(0, 20) + "..." + max.substr(299), "17976931348623157081...4124858368");
+  EXPECT_EQ(whole(std::ldexp(1.0, 70), {}), "1180591620717411303424");
+  std::string max = whole(DBL_MAX, {});
+  EXPECT_EQ(max.substr(0, 20) + "..." + max.substr(299) + " " + std::to_string(max.size()), "17976931348623157081...4124858368 309");
 }
 
 TEST(NumberText, NonFiniteValuesFail) {
