@@ -80,8 +80,11 @@ exists() { [ -e "$dest/$1" ] || [ -L "$dest/$1" ]; }
 targets=()
 kept=()
 stage Ostrael.exe "${sources[0]}"
-for i in 1 2 3; do
-  if [ -f "${sources[$i]}" ]; then stage "${names[$i]}" "${sources[$i]}" 755 strip; fi
+stage ostrael "${sources[1]}" 755 strip
+# The ARM programs as they are: the host's strip may or may not know their format, and the kit
+# must not depend on which. The release builds come stripped.
+for i in 2 3; do
+  if [ -f "${sources[$i]}" ]; then stage "${names[$i]}" "${sources[$i]}" 755; fi
 done
 stage ostrael.ico "$top/src/ui/assets/ostrael.ico"
 if exists message.txt; then kept+=(message.txt); else stage message.txt "$top/pen/message.txt"; fi
