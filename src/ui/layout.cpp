@@ -20,33 +20,33 @@ std::string_view control_name(ControlId id) {
   return "";
 }
 
-static const Control& find(ControlId id, int index = -1) {
+std::size_t control_index(ControlId id, int index) {
   auto it = std::find_if(kControls.begin(), kControls.end(),
                          [=](const Control& c) { return c.id == id && c.index == index; });
   assert(it != kControls.end());
-  return *it;
+  return static_cast<std::size_t>(it - kControls.begin());
 }
 
-Rect client_pixels(const Control& control, int dpi) {
+Rect client_pixels(const Control& c, int dpi) {
   // Offsets add up in twips first, so rounding happens once at any dpi.
-  int left = control.twips.left;
-  int top = control.twips.top;
-  for (auto parent = control.container; parent; parent = find(*parent).container) {
-    left += find(*parent).twips.left;
-    top += find(*parent).twips.top;
+  int left = c.twips.left;
+  int top = c.twips.top;
+  for (auto parent = c.container; parent; parent = control(*parent).container) {
+    left += control(*parent).twips.left;
+    top += control(*parent).twips.top;
   }
-  return {twips_to_pixels(left, dpi), twips_to_pixels(top, dpi), twips_to_pixels(control.twips.width, dpi),
-          twips_to_pixels(control.twips.height, dpi)};
+  return {twips_to_pixels(left, dpi), twips_to_pixels(top, dpi), twips_to_pixels(c.twips.width, dpi),
+          twips_to_pixels(c.twips.height, dpi)};
 }
 
-std::string_view accessible_name(const Control& control) {
-  switch (control.id) {
+std::string_view accessible_name(const Control& c) {
+  switch (c.id) {
     case ControlId::Image1:
     case ControlId::Image2:
     case ControlId::Image3:
-    case ControlId::Image4: return find(ControlId::Label1, control.caption_index).text;
-    case ControlId::Text1: return find(ControlId::Image2).tooltip;
-    case ControlId::List1: return find(ControlId::Image3).tooltip;
+    case ControlId::Image4: return control(ControlId::Label1, c.caption_index).text;
+    case ControlId::Text1: return control(ControlId::Image2).tooltip;
+    case ControlId::List1: return control(ControlId::Image3).tooltip;
     case ControlId::Frame1:
     case ControlId::Label1: break;
   }
@@ -75,6 +75,12 @@ std::string_view asset_file(Asset asset) {
     case Asset::OpenGif: return "open.gif";
   }
   return "";
+}
+
+std::string asset_file(Asset asset, int size) {
+  std::string file(asset_file(asset));
+  if (size == kPictureSizes.front() || file.empty()) return file;
+  return file.insert(file.rfind('.'), "-" + std::to_string(size));
 }
 
 }  // namespace ostrael::ui

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace ostrael::ui {
@@ -85,6 +86,11 @@ inline constexpr std::array<Control, 11> kControls{{
     {ControlId::Label1, 3, ControlType::Label, std::nullopt, {4680, 3360, 975, 255}, "Close", "", kTahomaBold, Align::Centre, 3, false, false, Asset::None, -1},
 }};
 
+// Where the control stands in kControls, the order every backend keeps its widgets in. `index`
+// only for Label1.
+std::size_t control_index(ControlId id, int index = -1);
+inline const Control& control(ControlId id, int index = -1) { return kControls[control_index(id, index)]; }
+
 // The control's name as the form knows it: "Image3", "Label1(2)".
 std::string_view control_name(ControlId id);
 
@@ -101,8 +107,17 @@ std::array<ControlId, 2> focus_order();
 
 // The asset's file name under src/ui/assets, e.g. "close.gif".
 std::string_view asset_file(Asset asset);
+// The file of the picture drawn at `size` pixels: "close.gif" at 48, "close-96.gif" at 96.
+std::string asset_file(Asset asset, int size);
 
+// The sizes each picture is drawn at, smallest first: 48 px at 96 dpi, then for 125, 150, 200 and
+// 300 %. A screen of another scale gets the next larger drawing, reduced (ui/picture.h).
+inline constexpr std::array<int, 5> kPictureSizes{48, 60, 72, 96, 144};
+
+// The hand over the pictures: one file holding it at each size Windows gives a cursor from 100 % to
+// 300 %, 32 px first.
 inline constexpr std::string_view kCursorFile = "hand.cur";
+inline constexpr std::array<int, 7> kCursorSizes{32, 40, 48, 56, 64, 80, 96};
 inline constexpr std::string_view kIconFile = "ostrael.ico";
 
 }  // namespace ostrael::ui

@@ -8,11 +8,7 @@
 namespace ostrael::ui {
 namespace {
 
-const Control& find(ControlId id, int index = -1) {
-  for (const Control& c : kControls)
-    if (c.id == id && c.index == index) return c;
-  throw std::runtime_error("no such control");
-}
+const Control& find(ControlId id, int index = -1) { return control(id, index); }
 
 TEST(Layout, PixelsAt96Dpi) {
   struct Case {

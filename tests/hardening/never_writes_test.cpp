@@ -128,12 +128,6 @@ TEST(NeverWrites, InterpretsTheTrace) {
                                              "renameat2 /pen/b", "mkdir /elsewhere/x"}));
 }
 
-const ui::Control& control(ui::ControlId id) {
-  for (const ui::Control& c : ui::kControls)
-    if (c.id == id) return c;
-  std::abort();
-}
-
 class ReadOnlyPen : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -192,7 +186,7 @@ TEST_F(ReadOnlyPen, ASessionOfClicksWritesNothing) {
   ASSERT_TRUE(input.geometry(window, wx, wy, width, height));
   std::this_thread::sleep_for(300ms);
   auto click = [&](ui::ControlId id) {
-    ui::Rect r = ui::client_pixels(control(id));
+    ui::Rect r = ui::client_pixels(ui::control(id));
     input.click(wx + r.left + r.width / 2, wy + r.top + r.height / 2);
     std::this_thread::sleep_for(250ms);
   };
