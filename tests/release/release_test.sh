@@ -16,15 +16,17 @@ version=$(cat "$top/build/release-linux/ostrael-version.txt")
 name=ostrael-$version
 
 # The second builder: another path with a space in it, another time zone, locale and umask, and
-# one job instead of all. The copy keeps .git, so both take their time from the same commit, and it
-# builds against the same Debian 11 trees rather than fetching them again.
+# one job instead of all. The copy keeps .git, so both take their time from the same commit. It
+# builds against the same Debian 11 trees rather than fetching them again, through a link in its
+# own build/, so that the compiler and the linker see them under the spaced path.
 other="$work/other builder/ostrael"
-mkdir -p "$other"
+mkdir -p "$other/build"
 tar -C "$top" --exclude=./build --exclude=./dist --exclude=./artifacts -cf - . | tar -C "$other" -xf -
+ln -s "$top/build/sysroot" "$other/build/sysroot"
 echo "== kit, as built in a copy of the tree at another path"
 (
-  cd "$other" && umask 077 && TZ=Pacific/Kiritimati LC_ALL=de_DE.UTF-8 OSTRAEL_SYSROOTS="$top/build/sysroot" \
-    tools/release.sh --allow-dirty --jobs 1
+  unset OSTRAEL_SYSROOTS
+  cd "$other" && umask 077 && TZ=Pacific/Kiritimati LC_ALL=de_DE.UTF-8 tools/release.sh --allow-dirty --jobs 1
 ) || { echo "FAILED  the second build"; exit 1; }
 
 # Same files, same bytes; a difference is named with its first differing offset.
