@@ -67,8 +67,14 @@ foreach(d IN ITEMS "${builtin}" "${sysroot}/usr/include/${triple}" "${sysroot}/u
   string(APPEND c_includes " -isystem \"${d}\"")
   string(APPEND cxx_includes " -isystem \"${d}\"")
 endforeach()
-set(CMAKE_C_FLAGS_INIT "${c_includes}")
-set(CMAKE_CXX_FLAGS_INIT "${cxx_includes}")
+# The tree's GTK and GLib are newer than the oldest the programs promise to load on (RHEL 8's GTK
+# 3.22 and GLib 2.56): with these ceilings their headers mark each newer call deprecated, and that
+# warning stops the build.
+set(ceilings "-DGDK_VERSION_MIN_REQUIRED=GDK_VERSION_3_22 -DGDK_VERSION_MAX_ALLOWED=GDK_VERSION_3_22")
+string(APPEND ceilings " -DGLIB_VERSION_MIN_REQUIRED=GLIB_VERSION_2_56 -DGLIB_VERSION_MAX_ALLOWED=GLIB_VERSION_2_56")
+string(APPEND ceilings " -Werror=deprecated-declarations")
+set(CMAKE_C_FLAGS_INIT "${c_includes} ${ceilings}")
+set(CMAKE_CXX_FLAGS_INIT "${cxx_includes} ${ceilings}")
 set(link "-B\"${sysroot}/usr/lib/${triple}/\"")
 foreach(d IN ITEMS "${sysroot}/usr/lib/${triple}" "${sysroot}/lib/${triple}")
   string(APPEND link " -L\"${d}\" -Wl,-rpath-link,\"${d}\"")
