@@ -130,6 +130,18 @@ Status remap_program_into_memory() {
   if (layout.segments.empty()) return Failure{"dl_iterate_phdr", ENOENT, "no loadable segment"};
   // In header order, so that a page two segments share ends with the later one's protection, as
   // the loader left it.
+  //
+  // The order also keeps the GOT whole. The program binds its library calls lazily: the first call
+  // of a function through the PLT has the loader write the function's address into its GOT slot,
+  // which lies in the writable segment, past RELRO. A binding written after move_one has copied
+  // that piece and before its mremap would land on the page being replaced and be lost; the slot
+  // would merely be bound again, but it is the one write that could fall there. Every call
+  // move_one makes through the PLT (mmap, memcpy, mprotect, mremap, and open, pread and close for
+  // pages read through /proc/self/mem) is first made for an earlier piece: the first, which holds
+  // the headers (on ARM the code too), or for the reads outside AddressSanitizer, execute-only
+  // code. So all are bound before a writable page is copied. munmap and strerror are first called
+  // on a failure, which ends the move. A new call in move_one, or a writable segment ahead of the
+  // others, would undo this.
   for (const Range& piece : pieces_to_move(layout))
     if (Status moved = move_one(piece); !moved) return moved;
   return {};
