@@ -65,8 +65,8 @@ for program in ostrael ostrael-arm64 ostrael-armhf; do
     sort -V | awk '{ library = $0; sub(/_[^_]*$/, "", library); last[library] = $0 } END { for (l in last) print last[l] }' | sort)
   too_new=""
   for need in $newest; do
-    version=${need##*_} limit=${ceiling[${need%_*}]:-none}
-    [[ $version =~ ^[0-9.]+$ ]] && [ "$limit" != none ] && [ "$(printf '%s\n' "$version" "$limit" | sort -V | tail -n 1)" = "$limit" ] ||
+    wanted=${need##*_} limit=${ceiling[${need%_*}]:-none}
+    [[ $wanted =~ ^[0-9.]+$ ]] && [ "$limit" != none ] && [ "$(printf '%s\n' "$wanted" "$limit" | sort -V | tail -n 1)" = "$limit" ] ||
       too_new+=" $need (limit: $limit)"
   done
   if [ -n "$newest" ] && [ -z "$too_new" ]; then
