@@ -643,10 +643,12 @@ CURSOR_SIZES = [32, 40, 48, 56, 64, 80, 96]
 # The same hand as shapes for the larger sizes, in the art's own coordinates: pixel (c, r) is the
 # square from (c, r) to (c + 1, r + 1). Each part is the white inside; its black outline is the
 # part grown by one unit on every side. Drawn at 32 px they give back the art pixel for pixel.
+# The palm takes in the narrow edge of the hand right of the knuckles.
 HAND_PALM = ("poly", [(4, 12), (18, 12), (18, 10.5), (18.5, 10), (19, 10.5), (19, 12.5), (18, 13.5),
-                      (18, 16.5), (16, 22.5), (16, 23), (5.5, 23), (1, 14), (1, 13), (4, 13)])   # with the little finger
+                      (18, 16.5), (16, 22.5), (16, 23), (5.5, 23), (1, 14), (1, 13), (4, 13)])
 HAND_CUFF = ("rrect", 5, 24, 16, 25, 0)
-HAND_KNUCKLES = [("rrect", 15, 9, 17, 14, 0.6), ("rrect", 12, 8, 14, 14, 0.6), ("rrect", 8, 7, 11, 14, 0.7)]
+HAND_KNUCKLES = [   # the three folded fingers, right to left
+    ("rrect", 15, 9, 17, 14, 0.6), ("rrect", 12, 8, 14, 14, 0.6), ("rrect", 8, 7, 11, 14, 0.7)]
 HAND_INDEX = ("rrect", 4, 1, 7, 14, 1.0)
 HAND_THUMB = ("rrect", 1, 12, 3, 15, 0.7)
 
@@ -675,13 +677,14 @@ def drawn_hand(size):
     covered (so edges that split a pixel do not stick out), else black unless mostly white."""
     cv = Canvas(size, (0, 0, 0), design=32)
     # Back to front, each part outlined: the folded fingers' outlines become the lines between
-    # them; then the palm again, which clears those lines and the thumb's below the knuckles.
+    # them; then the palm's inside again, which clears their ends and the thumb's where they join it.
     for part in [HAND_PALM, HAND_CUFF, *HAND_KNUCKLES, HAND_INDEX, HAND_THUMB]:
         cv.paint((0, 0, 0), hand_part(cv, part, 1.0))
         cv.paint((255, 255, 255), hand_part(cv, part))
     cv.paint((255, 255, 255), hand_part(cv, HAND_PALM))
     rgb, alpha = cv.downsample()
-    cells = ["." if a <= 128 else "o" if 2 * w > a else "#" for w, a in zip(rgb.convert("L").getdata(), alpha.getdata())]
+    cells = ["." if a <= 128 else "o" if 2 * w > a else "#"
+             for w, a in zip(rgb.convert("L").getdata(), alpha.getdata())]
     return ["".join(cells[y * size:(y + 1) * size]) for y in range(size)]
 
 
@@ -694,6 +697,7 @@ def fingertip(rows):
 
 
 def cursor_bytes():
+    assert drawn_hand(32) == hand_rows(), "the shapes no longer trace the art"
     entries = []
     for size in CURSOR_SIZES:
         rows = hand_rows() if size == 32 else drawn_hand(size)
