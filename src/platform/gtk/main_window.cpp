@@ -395,9 +395,17 @@ void MainWindow::cancel_text1_rest() {
 }
 
 Status MainWindow::set_text1_visible(bool visible) {
+  GtkWidget* text1 = widget(ui::ControlId::Text1);
+  GtkWidget* list1 = widget(ui::ControlId::List1);
+  // Hiding or covering the view that has the focus leaves the window with none; it goes to the
+  // view in front instead. This sets only the window's own focus: one in the background stays so.
+  GtkWidget* focus = gtk_window_get_focus(window_);
+  const bool to_list1 = !visible && holds(text1, focus), to_text1 = visible && holds(list1, focus);
   gtk_widget_set_visible(find(ui::ControlId::Text1)->placed, visible);
   // Under Text1 the list is off screen to a reader too, yet still visible, so Tab reaches it.
-  gtk_widget_set_child_visible(widget(ui::ControlId::List1), !visible);
+  gtk_widget_set_child_visible(list1, !visible);
+  if (to_list1) focus_into(list1);
+  if (to_text1) gtk_widget_grab_focus(text1);
   return {};
 }
 
