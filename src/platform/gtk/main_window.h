@@ -52,7 +52,7 @@ class MainWindow final : public ostrael::Controls {
   GtkWidget* build_picture(const ui::Control& control);
   GtkWidget* build_caption(const ui::Control& control);
   void place(Item& item);
-  const Item* find(ui::ControlId id, int index = -1) const;
+  const Item& find(ui::ControlId id, int index = -1) const;
   bool on_key_press(const GdkEventKey& event);
   void on_picture_press(GtkWidget* picture, const GdkEventButton& event);
   void on_picture_release(GtkWidget* picture, const GdkEventButton& event);
