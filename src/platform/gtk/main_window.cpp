@@ -1,6 +1,7 @@
 // The main window in GTK 3: a GtkFixed client area at the description's pixel positions, Frame1
-// as a GtkOverlay so Text1 can lie over List1, pictures as event boxes. Leaves out the form's
-// colour value, which nothing draws in, and resolutions other than the design's.
+// as a GtkOverlay so Text1 can lie over List1, pictures as event boxes showing the art drawn for
+// the window's scale factor. Leaves out the form's colour value, which nothing draws in, and
+// resolutions other than the design's times that whole-number factor.
 #include "platform/gtk/main_window.h"
 
 #include <algorithm>
@@ -94,11 +95,6 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   } else {
     report_(describe(icons.failure()));
   }
-  if (auto hand = load_hand_cursor(gtk_widget_get_display(GTK_WIDGET(window_))))
-    hand_ = std::move(*hand);
-  else
-    report_(describe(hand.failure()));
-
   // A read-only GtkTextView hides its caret unless this is on; the message view keeps one.
   g_object_set(gtk_widget_get_settings(GTK_WIDGET(window_)), "gtk-keynav-use-caret", TRUE, nullptr);
 
@@ -135,6 +131,12 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   gtk_widget_show_all(client_);
   // Text1 starts on top, so List1 starts off screen to a reader; see set_text1_visible.
   gtk_widget_set_child_visible(widget(ui::ControlId::List1), FALSE);
+
+  show_scale(gtk_widget_get_scale_factor(GTK_WIDGET(window_)));
+  // A window moved to a monitor of another scale gets the art drawn for that scale.
+  g_signal_connect(window_, "notify::scale-factor", G_CALLBACK(+[](GtkWidget* window, GParamSpec*, gpointer self) {
+                     static_cast<MainWindow*>(self)->show_scale(gtk_widget_get_scale_factor(window));
+                   }), this);
 }
 
 MainWindow::~MainWindow() {
@@ -225,12 +227,8 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
 
 GtkWidget* MainWindow::build_picture(const ui::Control& control) {
   GtkWidget* box = picture_button_new(ui::accessible_name(control));
-  GtkWidget* image = gtk_image_new();
-  if (auto picture = load_picture(control.picture))
-    gtk_image_set_from_pixbuf(GTK_IMAGE(image), picture->get());
-  else
-    report_(describe(picture.failure()));
-  gtk_container_add(GTK_CONTAINER(box), image);
+  // The picture itself comes with the window's scale; see show_scale.
+  gtk_container_add(GTK_CONTAINER(box), gtk_image_new());
   if (!control.tooltip.empty()) gtk_widget_set_tooltip_text(box, std::string(control.tooltip).c_str());
   gtk_widget_add_events(box, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
   // A mouse click and a screen reader's press both arrive here.
@@ -293,6 +291,33 @@ void MainWindow::place(Item& item) {
 const MainWindow::Item& MainWindow::find(ui::ControlId id, int index) const { return items_[ui::control_index(id, index)]; }
 
 GtkWidget* MainWindow::widget(ui::ControlId id, int index) const { return find(id, index).widget; }
+
+void MainWindow::show_scale(int scale) {
+  if (scale == scale_) return;
+  scale_ = scale;
+  for (const Item& item : items_) {
+    if (item.control->type != ui::ControlType::Image) continue;
+    GtkImage* image = GTK_IMAGE(gtk_bin_get_child(GTK_BIN(item.widget)));
+    // At scale 1 the pictures stay the pixbufs they always were.
+    if (scale == 1) {
+      if (auto picture = load_picture(item.control->picture))
+        gtk_image_set_from_pixbuf(image, picture->get());
+      else
+        report_(describe(picture.failure()));
+    } else if (auto picture = load_picture(item.control->picture, scale)) {
+      gtk_image_set_from_surface(image, picture->get());
+    } else {
+      report_(describe(picture.failure()));
+    }
+  }
+  if (auto hand = load_hand_cursor(gtk_widget_get_display(GTK_WIDGET(window_)), scale))
+    hand_ = std::move(*hand);
+  else
+    report_(describe(hand.failure()));
+  for (const Item& item : items_)
+    if (item.control->hand_cursor && gtk_widget_get_realized(item.widget))
+      gdk_window_set_cursor(gtk_widget_get_window(item.widget), hand_.get());
+}
 
 void MainWindow::show() {
   gtk_widget_grab_focus(widget(ui::focus_order().front()));
