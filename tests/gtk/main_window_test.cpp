@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -14,7 +15,10 @@
 #include "platform/gtk/accessible.h"
 #include "platform/gtk/pictures.h"
 #include "ui/layout.h"
+#include "ui/picture.h"
 #include "x_session.h"
+// Last: Xlib's macros (None, Status) would break the headers above.
+#include <gdk/gdkx.h>
 
 namespace ostrael::testing {
 namespace {
@@ -186,6 +190,39 @@ TEST_F(MainWindowTest, PicturesShowTheirAssetWithTooltipAndHandCursor) {
     ASSERT_TRUE(gdk_pixbuf_get_has_alpha(pixbuf));
     EXPECT_EQ(gdk_pixbuf_get_pixels(pixbuf)[3], 0) << "the corner should be transparent";
   }
+}
+
+// Moved to a screen of another scale, the window shows the pictures and the hand drawn for it.
+// GDK keeps a hot spot to whole pixels of the window: the 96 px hand's (16, 0) is 15 at scale 3.
+TEST_F(MainWindowTest, PicturesAndHandFollowTheWindowsScale) {
+  gtk_window_move(window_->window(), 0, 0);  // at scale 3 the window is larger than the screen
+  GtkWidget* picture = w(ControlId::Image3);
+  GtkImage* image = GTK_IMAGE(gtk_bin_get_child(GTK_BIN(picture)));
+  for (auto [scale, cursor, hot_x] : {std::array{2, 64, 10}, std::array{3, 96, 15}, std::array{1, 32, 5}}) {
+    SCOPED_TRACE("scale " + std::to_string(scale));
+    gdk_x11_display_set_window_scale(gtk_widget_get_display(picture), scale);
+    ASSERT_TRUE(pump_until([&] { return gtk_widget_get_scale_factor(picture) == scale; }));
+    pump_for(200ms);
+    cairo_surface_t* surface = nullptr;
+    if (scale > 1) g_object_get(image, "surface", &surface, nullptr);
+    if (surface) {
+      double x_scale = 0;
+      cairo_surface_get_device_scale(surface, &x_scale, nullptr);
+      EXPECT_EQ(cairo_image_surface_get_width(surface), ui::kPictureSizes.front() * scale);
+      EXPECT_EQ(x_scale, scale);
+      cairo_surface_destroy(surface);
+    }
+    EXPECT_EQ(gtk_image_get_storage_type(image), scale > 1 ? GTK_IMAGE_SURFACE : GTK_IMAGE_PIXBUF);
+    int x, y, width, height, hot_x_shown, hot_y;
+    centre_on_screen(picture, x, y);
+    input_->move(x * scale, y * scale);
+    pump_for(100ms);
+    ASSERT_TRUE(input_->cursor(width, height, hot_x_shown, hot_y));
+    EXPECT_EQ(width, cursor);
+    EXPECT_EQ(hot_x_shown, hot_x);
+    EXPECT_EQ(hot_y, 0);
+  }
+  EXPECT_TRUE(reports_.empty()) << reports_.front();
 }
 
 TEST_F(MainWindowTest, CaptionsAreBoldCentredAndFitTheirBoxes) {
@@ -443,19 +480,6 @@ TEST_F(MainWindowTest, AReadersPressIsAClickFromTheMainLoop) {
   EXPECT_TRUE(clicks_.empty());
 }
 
-TEST(Pictures, CursorHotSpotComesFromTheFileHeader) {
-  const std::uint8_t cursor[22] = {0, 0, 2, 0, 1, 0, 32, 32, 0, 0, 5, 0, 9, 0, 48, 1, 0, 0, 22, 0, 0, 0};
-  auto hot = gtk::cursor_hot_spot(cursor);
-  ASSERT_TRUE(hot);
-  EXPECT_EQ(hot->x, 5);
-  EXPECT_EQ(hot->y, 9);
-  std::uint8_t icon[22];
-  std::copy(std::begin(cursor), std::end(cursor), icon);
-  icon[2] = 1;
-  EXPECT_FALSE(gtk::cursor_hot_spot(icon));
-  EXPECT_FALSE(gtk::cursor_hot_spot(std::span(cursor, 10)));
-}
-
 std::vector<std::uint8_t> committed(std::string_view file) {
   std::ifstream in(std::string(OSTRAEL_ASSETS_DIR) + "/" + std::string(file), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -485,7 +509,16 @@ void expect_same_pixels(GdkPixbuf* want, GdkPixbuf* got, const std::string& what
   }
 }
 
-// The pixels built into the program are those the loaders decode from the committed files today.
+// The loader shows only its pick of an icon or cursor file, so each image is put first in a copy.
+std::vector<std::uint8_t> with_image_first(const std::vector<std::uint8_t>& file, std::size_t entry) {
+  std::vector<std::uint8_t> first = file;
+  first[4] = 1;
+  first[5] = 0;
+  std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(entry), 16, first.begin() + 6);
+  return first;
+}
+
+// The pixels built into the program are those the loaders decode from the committed files.
 TEST(Pictures, BuiltInPixelsAreTheCommittedFilesDecoded) {
   for (ui::Asset asset : {ui::Asset::CloseGif, ui::Asset::MessageGif, ui::Asset::InfoGif, ui::Asset::OpenGif}) {
     auto built = gtk::load_picture(asset);
@@ -493,15 +526,22 @@ TEST(Pictures, BuiltInPixelsAreTheCommittedFilesDecoded) {
     expect_same_pixels(loaders_decode(committed(ui::asset_file(asset))).get(), built->get(), std::string(ui::asset_file(asset)));
   }
 
-  auto hand = gtk::hand_cursor_picture();
-  ASSERT_TRUE(hand);
-  auto hand_file = loaders_decode(committed(ui::kCursorFile));
-  expect_same_pixels(hand_file.get(), hand->picture.get(), "hand cursor");
-  ASSERT_TRUE(hand_file);
-  EXPECT_STREQ(gdk_pixbuf_get_option(hand_file.get(), "x_hot"), std::to_string(hand->hot.x).c_str());
-  EXPECT_STREQ(gdk_pixbuf_get_option(hand_file.get(), "y_hot"), std::to_string(hand->hot.y).c_str());
+  // The hand at each size a whole-number scale draws it from, with that image's own hot spot.
+  const std::vector<std::uint8_t> cur = committed(ui::kCursorFile);
+  for (int scale : {1, 2, 3}) {
+    const int size = ui::drawn_size_for(ui::kCursorSizes.front() * scale, ui::kCursorSizes);
+    SCOPED_TRACE("hand at " + std::to_string(size));
+    auto hand = gtk::hand_cursor_picture(size);
+    ASSERT_TRUE(hand) << hand.failure().text;
+    std::size_t entry = 6;
+    while (entry + 16 <= cur.size() && cur[entry] != size) entry += 16;
+    ASSERT_LE(entry + 16, cur.size()) << "not in the file";
+    auto decoded = loaders_decode(with_image_first(cur, entry));
+    expect_same_pixels(decoded.get(), hand->picture.get(), "hand");
+    EXPECT_STREQ(gdk_pixbuf_get_option(decoded.get(), "x_hot"), std::to_string(hand->hot.x).c_str());
+    EXPECT_STREQ(gdk_pixbuf_get_option(decoded.get(), "y_hot"), std::to_string(hand->hot.y).c_str());
+  }
 
-  // The loader shows only its pick of an icon file, so each size is put first in a copy of it.
   const std::vector<std::uint8_t> ico = committed(ui::kIconFile);
   ASSERT_GE(ico.size(), 6u);
   std::map<int, std::size_t> deepest;  // width -> directory entry
@@ -516,13 +556,18 @@ TEST(Pictures, BuiltInPixelsAreTheCommittedFilesDecoded) {
   ASSERT_TRUE(icons);
   ASSERT_EQ(icons->size(), deepest.size());
   std::size_t i = 0;
-  for (auto [width, entry] : deepest) {
-    std::vector<std::uint8_t> first = ico;
-    first[4] = 1;
-    first[5] = 0;
-    std::copy_n(ico.begin() + static_cast<std::ptrdiff_t>(entry), 16, first.begin() + 6);
-    expect_same_pixels(loaders_decode(first).get(), (*icons)[i++].get(), "icon " + std::to_string(width));
-  }
+  for (auto [width, entry] : deepest)
+    expect_same_pixels(loaders_decode(with_image_first(ico, entry)).get(), (*icons)[i++].get(), "icon " + std::to_string(width));
+}
+
+// The directory is read only as far as the file goes.
+TEST(Pictures, ACursorFileCutShortIsRefused) {
+  std::vector<std::uint8_t> cur = committed(ui::kCursorFile);
+  ASSERT_TRUE(gtk::cursor_images(cur));
+  EXPECT_FALSE(gtk::cursor_images(std::span(cur).first(6 + 16 * 3)));  // in the directory
+  EXPECT_FALSE(gtk::cursor_images(std::span(cur).first(cur.size() - 1)));  // in the last image
+  cur[2] = 1;  // an icon file's type
+  EXPECT_FALSE(gtk::cursor_images(cur));
 }
 
 }  // namespace

@@ -10,8 +10,10 @@ namespace {
 
 GQuark name_quark() { return g_quark_from_static_string("ostrael-accessible-name"); }
 
-void set_name(GtkWidget* widget, std::string_view name) {
+GtkWidget* named_widget(GType type, std::string_view name) {
+  GtkWidget* widget = GTK_WIDGET(g_object_new(type, nullptr));
   g_object_set_qdata_full(G_OBJECT(widget), name_quark(), g_strndup(name.data(), name.size()), g_free);
+  return widget;
 }
 
 // A name set on the accessible itself wins, as in GTK's own accessibles.
@@ -78,24 +80,12 @@ void ostrael_picture_button_accessible_initialize(AtkObject* accessible, gpointe
   accessible->role = ATK_ROLE_PUSH_BUTTON;
 }
 
-// The caption under the picture, which is what a sighted finder reads.
-const char* ostrael_picture_button_accessible_get_name(AtkObject* accessible) {
-  if (const char* own = ATK_OBJECT_CLASS(ostrael_picture_button_accessible_parent_class)->get_name(accessible))
-    return own;
-  GtkWidget* widget = gtk_accessible_get_widget(GTK_ACCESSIBLE(accessible));
-  if (!widget) return nullptr;
-  const char* name = nullptr;
-  GList* labels = gtk_widget_list_mnemonic_labels(widget);
-  for (GList* l = labels; l && !name; l = l->next)
-    if (GTK_IS_LABEL(l->data)) name = gtk_label_get_text(GTK_LABEL(l->data));
-  g_list_free(labels);
-  return name;
-}
-
 void ostrael_picture_button_accessible_class_init(OstraelPictureButtonAccessibleClass* klass) {
   AtkObjectClass* atk = ATK_OBJECT_CLASS(klass);
   atk->initialize = ostrael_picture_button_accessible_initialize;
-  atk->get_name = ostrael_picture_button_accessible_get_name;
+  atk->get_name = [](AtkObject* accessible) -> const gchar* {
+    return stored_name(accessible, ATK_OBJECT_CLASS(ostrael_picture_button_accessible_parent_class)->get_name(accessible));
+  };
   // The picture inside is the button's face, not a second thing to read.
   atk->get_n_children = [](AtkObject*) -> gint { return 0; };
   atk->ref_child = [](AtkObject*, gint) -> AtkObject* { return nullptr; };
@@ -229,21 +219,13 @@ void ostrael_line_list_accessible_init(OstraelLineListAccessible*) {}
 
 namespace ostrael::gtk {
 
-GtkWidget* picture_button_new() { return GTK_WIDGET(g_object_new(ostrael_picture_button_get_type(), nullptr)); }
+GtkWidget* picture_button_new(std::string_view name) { return named_widget(ostrael_picture_button_get_type(), name); }
 GType picture_button_accessible_type() { return ostrael_picture_button_accessible_get_type(); }
 
-GtkWidget* message_view_new(std::string_view name) {
-  GtkWidget* view = GTK_WIDGET(g_object_new(ostrael_message_view_get_type(), nullptr));
-  set_name(view, name);
-  return view;
-}
+GtkWidget* message_view_new(std::string_view name) { return named_widget(ostrael_message_view_get_type(), name); }
 GType message_view_accessible_type() { return ostrael_message_view_accessible_get_type(); }
 
-GtkWidget* line_list_new(std::string_view name) {
-  GtkWidget* list = GTK_WIDGET(g_object_new(ostrael_line_list_get_type(), nullptr));
-  set_name(list, name);
-  return list;
-}
+GtkWidget* line_list_new(std::string_view name) { return named_widget(ostrael_line_list_get_type(), name); }
 GType line_list_accessible_type() { return ostrael_line_list_accessible_get_type(); }
 
 }  // namespace ostrael::gtk

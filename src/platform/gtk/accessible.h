@@ -9,10 +9,10 @@
 
 namespace ostrael::gtk {
 
-// An event box that is a push button to a screen reader: named by the label set with
-// gtk_label_set_mnemonic_widget, described by its tooltip, with one action, "click", that emits
-// "clicked" from the main loop. The widget itself emits nothing for the mouse.
-GtkWidget* picture_button_new();
+// An event box that is a push button named `name` to a screen reader, labelled by the label set
+// with gtk_label_set_mnemonic_widget, described by its tooltip, with one action, "click", that
+// emits "clicked" from the main loop. The widget itself emits nothing for the mouse.
+GtkWidget* picture_button_new(std::string_view name);
 GType picture_button_accessible_type();
 
 // A read-only multi-line text view named `name` for a screen reader.

@@ -1,6 +1,7 @@
 // The main window in GTK 3: a GtkFixed client area at the description's pixel positions, Frame1
-// as a GtkOverlay so Text1 can lie over List1, pictures as event boxes. Leaves out the form's
-// colour value, which nothing draws in, and resolutions other than the design's.
+// as a GtkOverlay so Text1 can lie over List1, pictures as event boxes showing the art drawn for
+// the window's scale factor. Leaves out the form's colour value, which nothing draws in, and
+// resolutions other than the design's times that whole-number factor.
 #include "platform/gtk/main_window.h"
 
 #include <algorithm>
@@ -94,11 +95,6 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   } else {
     report_(describe(icons.failure()));
   }
-  if (auto hand = load_hand_cursor(gtk_widget_get_display(GTK_WIDGET(window_))))
-    hand_ = std::move(*hand);
-  else
-    report_(describe(hand.failure()));
-
   // A read-only GtkTextView hides its caret unless this is on; the message view keeps one.
   g_object_set(gtk_widget_get_settings(GTK_WIDGET(window_)), "gtk-keynav-use-caret", TRUE, nullptr);
 
@@ -117,8 +113,8 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   // Each caption labels its picture for a screen reader. Without an underline in its text the
   // label gives the picture no access key.
   for (const Item& picture : items_)
-    if (const Item* caption = find(ui::ControlId::Label1, picture.control->caption_index))
-      gtk_label_set_mnemonic_widget(GTK_LABEL(caption->widget), picture.widget);
+    if (picture.control->type == ui::ControlType::Image)
+      gtk_label_set_mnemonic_widget(GTK_LABEL(widget(ui::ControlId::Label1, picture.control->caption_index)), picture.widget);
   // A screen reader meets the client area's controls in the order they go in, so they go in
   // reading order, top to bottom and left to right. None overlap, so no pixel changes.
   std::vector<Item*> loose;
@@ -135,6 +131,12 @@ MainWindow::MainWindow(ClickHandler on_click, ReportHandler report)
   gtk_widget_show_all(client_);
   // Text1 starts on top, so List1 starts off screen to a reader; see set_text1_visible.
   gtk_widget_set_child_visible(widget(ui::ControlId::List1), FALSE);
+
+  show_scale(gtk_widget_get_scale_factor(GTK_WIDGET(window_)));
+  // A window moved to a monitor of another scale gets the art drawn for that scale.
+  g_signal_connect(window_, "notify::scale-factor", G_CALLBACK(+[](GtkWidget* window, GParamSpec*, gpointer self) {
+                     static_cast<MainWindow*>(self)->show_scale(gtk_widget_get_scale_factor(window));
+                   }), this);
 }
 
 MainWindow::~MainWindow() {
@@ -196,10 +198,16 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
   // padding would show seven of the ten report lines.
   const std::string name(ui::control_name(control.id));
   gtk_widget_set_name(list, name.c_str());
-  g_autoptr(GtkCssProvider) css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css, ("#" + name + " row { padding: 0 4px; }").c_str(), -1, nullptr);
-  gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(list), GTK_STYLE_PROVIDER(css),
-                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  // For the whole screen, as a provider on the list's own style context does not reach its
+  // lines; once, as every window's list has the same name.
+  GdkScreen* screen = gtk_widget_get_screen(list);
+  static const char kLinePadding[] = "ostrael-line-padding";
+  if (!g_object_get_data(G_OBJECT(screen), kLinePadding)) {
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, ("#" + name + " row { padding: 0 4px; }").c_str(), -1, nullptr);
+    gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(css), GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_set_data_full(G_OBJECT(screen), kLinePadding, css, g_object_unref);
+  }
   // A line chosen with the mouse shows no keyboard focus until a key is pressed, as a list box's;
   // a press below the lines takes the focus to the list as a press on a line does.
   g_signal_connect(list, "button-press-event", G_CALLBACK(+[](GtkWidget* self, GdkEventButton* event, gpointer) -> gboolean {
@@ -207,7 +215,8 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
                      if (!gtk_list_box_get_row_at_y(GTK_LIST_BOX(self), static_cast<gint>(event->y))) focus_into(self);
                      return FALSE;
                    }), nullptr);
-  g_signal_connect_swapped(window_, "notify::focus-visible", G_CALLBACK(gtk_widget_queue_draw), list);
+  // The window outlives the list.
+  g_signal_connect_object(window_, "notify::focus-visible", G_CALLBACK(gtk_widget_queue_draw), list, G_CONNECT_SWAPPED);
   gtk_container_add(GTK_CONTAINER(scroller), list);
   // The viewport shows in the strip below Text1 while the list is unmapped (set_text1_visible),
   // so it paints the list's background there.
@@ -217,13 +226,9 @@ GtkWidget* MainWindow::build_list1(const ui::Control& control) {
 }
 
 GtkWidget* MainWindow::build_picture(const ui::Control& control) {
-  GtkWidget* box = picture_button_new();
-  GtkWidget* image = gtk_image_new();
-  if (auto picture = load_picture(control.picture))
-    gtk_image_set_from_pixbuf(GTK_IMAGE(image), picture->get());
-  else
-    report_(describe(picture.failure()));
-  gtk_container_add(GTK_CONTAINER(box), image);
+  GtkWidget* box = picture_button_new(ui::accessible_name(control));
+  // The picture itself comes with the window's scale; see show_scale.
+  gtk_container_add(GTK_CONTAINER(box), gtk_image_new());
   if (!control.tooltip.empty()) gtk_widget_set_tooltip_text(box, std::string(control.tooltip).c_str());
   gtk_widget_add_events(box, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK);
   // A mouse click and a screen reader's press both arrive here.
@@ -273,25 +278,45 @@ void MainWindow::place(Item& item) {
     return;
   }
   // Inside the panel, positions count from the frame's outer corner, as the overlay's do.
-  const Item* container = find(*control.container);
-  assert(container && container->control->type == ui::ControlType::Frame);
-  ui::Rect origin = ui::client_pixels(*container->control);
+  const Item& container = find(*control.container);
+  assert(container.control->type == ui::ControlType::Frame);
+  ui::Rect origin = ui::client_pixels(*container.control);
   gtk_widget_set_halign(item.placed, GTK_ALIGN_START);
   gtk_widget_set_valign(item.placed, GTK_ALIGN_START);
   gtk_widget_set_margin_start(item.placed, at.left - origin.left);
   gtk_widget_set_margin_top(item.placed, at.top - origin.top);
-  gtk_overlay_add_overlay(GTK_OVERLAY(container->placed), item.placed);
+  gtk_overlay_add_overlay(GTK_OVERLAY(container.placed), item.placed);
 }
 
-const MainWindow::Item* MainWindow::find(ui::ControlId id, int index) const {
+const MainWindow::Item& MainWindow::find(ui::ControlId id, int index) const { return items_[ui::control_index(id, index)]; }
+
+GtkWidget* MainWindow::widget(ui::ControlId id, int index) const { return find(id, index).widget; }
+
+void MainWindow::show_scale(int scale) {
+  if (scale == scale_) return;
+  scale_ = scale;
+  for (const Item& item : items_) {
+    if (item.control->type != ui::ControlType::Image) continue;
+    GtkImage* image = GTK_IMAGE(gtk_bin_get_child(GTK_BIN(item.widget)));
+    // At scale 1 the pictures stay the pixbufs they always were.
+    if (scale == 1) {
+      if (auto picture = load_picture(item.control->picture))
+        gtk_image_set_from_pixbuf(image, picture->get());
+      else
+        report_(describe(picture.failure()));
+    } else if (auto picture = load_picture(item.control->picture, scale)) {
+      gtk_image_set_from_surface(image, picture->get());
+    } else {
+      report_(describe(picture.failure()));
+    }
+  }
+  if (auto hand = load_hand_cursor(gtk_widget_get_display(GTK_WIDGET(window_)), scale))
+    hand_ = std::move(*hand);
+  else
+    report_(describe(hand.failure()));
   for (const Item& item : items_)
-    if (item.control->id == id && item.control->index == index) return &item;
-  return nullptr;
-}
-
-GtkWidget* MainWindow::widget(ui::ControlId id, int index) const {
-  const Item* item = find(id, index);
-  return item ? item->widget : nullptr;
+    if (item.control->hand_cursor && gtk_widget_get_realized(item.widget))
+      gdk_window_set_cursor(gtk_widget_get_window(item.widget), hand_.get());
 }
 
 void MainWindow::show() {
@@ -395,9 +420,17 @@ void MainWindow::cancel_text1_rest() {
 }
 
 Status MainWindow::set_text1_visible(bool visible) {
-  gtk_widget_set_visible(find(ui::ControlId::Text1)->placed, visible);
+  GtkWidget* text1 = widget(ui::ControlId::Text1);
+  GtkWidget* list1 = widget(ui::ControlId::List1);
+  // Hiding or covering the view that has the focus leaves the window with none; it goes to the
+  // view in front instead. This sets only the window's own focus: one in the background stays so.
+  GtkWidget* focus = gtk_window_get_focus(window_);
+  const bool to_list1 = !visible && holds(text1, focus), to_text1 = visible && holds(list1, focus);
+  gtk_widget_set_visible(find(ui::ControlId::Text1).placed, visible);
   // Under Text1 the list is off screen to a reader too, yet still visible, so Tab reaches it.
-  gtk_widget_set_child_visible(widget(ui::ControlId::List1), !visible);
+  gtk_widget_set_child_visible(list1, !visible);
+  if (to_list1) focus_into(list1);
+  if (to_text1) gtk_widget_grab_focus(text1);
   return {};
 }
 

@@ -52,7 +52,9 @@ class MainWindow final : public ostrael::Controls {
   GtkWidget* build_picture(const ui::Control& control);
   GtkWidget* build_caption(const ui::Control& control);
   void place(Item& item);
-  const Item* find(ui::ControlId id, int index = -1) const;
+  const Item& find(ui::ControlId id, int index = -1) const;
+  // The pictures and the hand drawn for a window of scale factor `scale`.
+  void show_scale(int scale);
   bool on_key_press(const GdkEventKey& event);
   void on_picture_press(GtkWidget* picture, const GdkEventButton& event);
   void on_picture_release(GtkWidget* picture, const GdkEventButton& event);
@@ -69,6 +71,7 @@ class MainWindow final : public ostrael::Controls {
   GtkTextBuffer* text1_buffer_ = nullptr;  // owned by Text1
   std::unique_ptr<PangoAttrList, decltype(&pango_attr_list_unref)> list1_font_{nullptr, pango_attr_list_unref};
   GObjectPtr<GdkCursor> hand_;
+  int scale_ = 0;  // the scale the pictures and the hand are drawn for
   std::vector<Item> items_;
   GtkWidget* pressed_ = nullptr;  // the picture a left press went down on
   std::string text1_rest_;         // what is still to be appended to Text1

@@ -1,31 +1,79 @@
 // The pictures, cursor and icon from the pixels baked into the program at build time: it runs
 // from a bare folder on the pen, and decoding them here would open gdk-pixbuf's loaders at every
-// start.
+// start. A window of a larger scale has its pictures decoded from the GIF files built in.
 #include "platform/gtk/pictures.h"
 
+#include <cstring>
 #include <string>
 
 #include "platform/gtk/baked_pictures.h"
+#include "ui/gif.h"
+#include "ui/picture.h"
 
 namespace ostrael::gtk {
 
 namespace {
 
-GObjectPtr<GdkPixbuf> pixbuf_of(const BakedPicture& picture) {
-  const gsize row = static_cast<gsize>(picture.width) * picture.channels;
+GBytes* pixel_bytes(const BakedPicture& picture) {
+  const gsize pixels = static_cast<gsize>(picture.width) * picture.height, size = pixels * picture.channels;
   // Static bytes: the pixbuf reads the program's own read-only data and copies nothing.
-  g_autoptr(GBytes) bytes = g_bytes_new_static(picture.pixels, row * picture.height);
-  return GObjectPtr<GdkPixbuf>(gdk_pixbuf_new_from_bytes(bytes, GDK_COLORSPACE_RGB, picture.channels == 4, 8,
-                                                         picture.width, picture.height, static_cast<int>(row)));
+  if (!picture.palette) return g_bytes_new_static(picture.pixels, size);
+  auto* unpacked = static_cast<guint8*>(g_malloc(size));
+  for (gsize i = 0; i < pixels; ++i) {
+    const unsigned index = picture.pixels[i / 4] >> (2 * (i % 4)) & 3;
+    std::memcpy(unpacked + i * picture.channels, picture.palette + index * picture.channels, picture.channels);
+  }
+  return g_bytes_new_take(unpacked, size);
 }
 
-const BakedPicture* find_baked(std::string_view file) {
+GObjectPtr<GdkPixbuf> pixbuf_of(const BakedPicture& picture) {
+  g_autoptr(GBytes) bytes = pixel_bytes(picture);
+  return GObjectPtr<GdkPixbuf>(gdk_pixbuf_new_from_bytes(bytes, GDK_COLORSPACE_RGB, picture.channels == 4, 8, picture.width,
+                                                         picture.height, picture.width * picture.channels));
+}
+
+// An image surface's pixels as they are: ARGB32 is premultiplied 0xAARRGGBB in the machine's own
+// byte order, as a Picture's pixels are.
+ui::Picture picture_of(cairo_surface_t* surface) {
+  cairo_surface_flush(surface);
+  const int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
+  ui::Picture out{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height)};
+  for (int y = 0; y < height; ++y)
+    std::memcpy(&out.pixels[static_cast<std::size_t>(y) * width],
+                cairo_image_surface_get_data(surface) + static_cast<std::size_t>(y) * cairo_image_surface_get_stride(surface),
+                static_cast<std::size_t>(width) * 4);
+  return out;
+}
+
+// `picture` as an image surface `scale` of whose pixels make one of the window's.
+Result<SurfacePtr> surface_of(const ui::Picture& picture, int scale) {
+  SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.width, picture.height));
+  if (cairo_status_t status = cairo_surface_status(surface.get()); status != CAIRO_STATUS_SUCCESS)
+    return Failure{"cairo_image_surface_create", status, cairo_status_to_string(status)};
+  unsigned char* rows = cairo_image_surface_get_data(surface.get());
+  const int stride = cairo_image_surface_get_stride(surface.get());
+  for (int y = 0; y < picture.height; ++y)
+    std::memcpy(rows + static_cast<std::size_t>(y) * stride, &picture.pixels[static_cast<std::size_t>(y) * picture.width],
+                static_cast<std::size_t>(picture.width) * 4);
+  cairo_surface_mark_dirty(surface.get());
+  cairo_surface_set_device_scale(surface.get(), scale, scale);
+  return surface;
+}
+
+// The image of `file` that is `width` pixels wide, or its first for 0.
+const BakedPicture* find_baked(std::string_view file, int width = 0) {
   for (const BakedPicture& picture : baked_pictures())
-    if (picture.file == file) return &picture;
+    if (picture.file == file && (width == 0 || picture.width == width)) return &picture;
   return nullptr;
 }
 
-Failure not_built_in(std::string_view file) { return Failure{"baked_pictures", 0, std::string(file) + " is not built in"}; }
+const BakedFile* find_file(std::string_view file) {
+  for (const BakedFile& baked : baked_files())
+    if (baked.file == file) return &baked;
+  return nullptr;
+}
+
+Failure not_built_in(std::string_view what) { return Failure{"baked_pictures", 0, std::string(what) + " is not built in"}; }
 
 }  // namespace
 
@@ -36,17 +84,36 @@ Result<GObjectPtr<GdkPixbuf>> load_picture(ui::Asset asset) {
   return pixbuf_of(*picture);
 }
 
-Result<HandCursor> hand_cursor_picture() {
-  const BakedPicture* picture = find_baked(ui::kCursorFile);
-  if (!picture) return not_built_in(ui::kCursorFile);
+Result<SurfacePtr> load_picture(ui::Asset asset, int scale) {
+  const int pixels = ui::kPictureSizes.front() * scale;
+  const std::string file = ui::asset_file(asset, ui::drawn_size_for(pixels, ui::kPictureSizes));
+  const BakedFile* gif = find_file(file);
+  if (!gif) return not_built_in(file);
+  auto drawn = ui::decode_gif(std::string_view(reinterpret_cast<const char*>(gif->bytes.data()), gif->bytes.size()));
+  if (!drawn) return drawn.failure();
+  return surface_of(ui::resized(*drawn, pixels, pixels), scale);
+}
+
+Result<HandCursor> hand_cursor_picture(int size) {
+  const BakedPicture* picture = find_baked(ui::kCursorFile, size);
+  if (!picture) return not_built_in("a hand of that size");
   return HandCursor{pixbuf_of(*picture), HotSpot{picture->hot_x, picture->hot_y}};
 }
 
-Result<GObjectPtr<GdkCursor>> load_hand_cursor(GdkDisplay* display) {
-  auto hand = hand_cursor_picture();
+Result<GObjectPtr<GdkCursor>> load_hand_cursor(GdkDisplay* display, int scale) {
+  const int base = ui::kCursorSizes.front(), pixels = base * scale, size = ui::drawn_size_for(pixels, ui::kCursorSizes);
+  auto hand = hand_cursor_picture(size);
   if (!hand) return hand.failure();
-  GdkCursor* cursor = gdk_cursor_new_from_pixbuf(display, hand->picture.get(), hand->hot.x, hand->hot.y);
-  if (!cursor) return Failure{"gdk_cursor_new_from_pixbuf", 0, "no cursor"};
+  SurfacePtr surface(gdk_cairo_surface_create_from_pixbuf(hand->picture.get(), scale, nullptr));
+  if (size != pixels) {
+    auto larger = surface_of(ui::resized(picture_of(surface.get()), pixels, pixels), scale);
+    if (!larger) return larger.failure();
+    surface = std::move(*larger);
+  }
+  // GDK takes the hot spot in the window's pixels; on X11 it keeps only whole ones of those.
+  const double to_window = static_cast<double>(base) / size;
+  GdkCursor* cursor = gdk_cursor_new_from_surface(display, surface.get(), hand->hot.x * to_window, hand->hot.y * to_window);
+  if (!cursor) return Failure{"gdk_cursor_new_from_surface", 0, "no cursor"};
   return GObjectPtr<GdkCursor>(cursor);
 }
 

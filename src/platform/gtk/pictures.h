@@ -1,8 +1,10 @@
 // The window's button pictures, hand cursor and icon, from the pixels built into the program.
 #pragma once
 
+#include <cairo.h>
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/gtk/gobject_ptr.h"
@@ -12,18 +14,27 @@
 
 namespace ostrael::gtk {
 
+struct SurfaceDestroy {
+  void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+};
+using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDestroy>;
+
+// The picture as drawn at 48 px, for a window of scale 1.
 Result<GObjectPtr<GdkPixbuf>> load_picture(ui::Asset asset);
+// The picture for a window of scale factor `scale` (2 or more): 48 * scale pixels a side, that
+// many per 48 px of the window, from the drawing made for the size or the next larger one.
+Result<SurfacePtr> load_picture(ui::Asset asset, int scale);
 
 struct HandCursor {
   GObjectPtr<GdkPixbuf> picture;
   HotSpot hot;
 };
 
-// The hand's picture and the hot spot its file gives.
-Result<HandCursor> hand_cursor_picture();
+// The hand's image `size` pixels wide and the hot spot its file gives it.
+Result<HandCursor> hand_cursor_picture(int size);
 
-// The hand shown over the picture buttons.
-Result<GObjectPtr<GdkCursor>> load_hand_cursor(GdkDisplay* display);
+// The hand shown over the picture buttons in a window of scale factor `scale`.
+Result<GObjectPtr<GdkCursor>> load_hand_cursor(GdkDisplay* display, int scale);
 
 // One image per size in the icon file, the deepest of each, smallest first.
 Result<std::vector<GObjectPtr<GdkPixbuf>>> load_window_icons();
