@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Draws Ostrael's window assets and writes them under src/ui/assets.
 
-  close.gif message.gif info.gif open.gif   the four picture buttons
+  close.gif message.gif info.gif open.gif   the four picture buttons at 48 px
+  close-60.gif ... open-144.gif             the same at 60, 72, 96 and 144 px, for scaled screens
   hand.cur                                  the hand cursor over the picture buttons
   ostrael.ico                               the window icon, nine images
 
@@ -13,6 +14,7 @@ running the script twice gives the same bytes.
 Usage: tools/assets/make_assets.py [repository root]
 """
 
+import functools
 import math
 import struct
 import sys
@@ -52,31 +54,44 @@ def circle_points(cx, cy, r, a0=0.0, a1=360.0, steps=64):
              cy + r * math.sin(math.radians(a0 + (a1 - a0) * i / steps))) for i in range(steps + 1)]
 
 
-# ---------------------------------------------------------------- masks at SS times the size
+# ---------------------------------------------------------------- masks at ss times the size
 
 class Canvas:
-    def __init__(self, size, background):
-        self.size = size
-        self.rgb = Image.new("RGB", (size * SS, size * SS), background)
-        self.alpha = Image.new("L", (size * SS, size * SS), 0)
+    """A picture `size` pixels wide, drawn `ss` times larger and reduced at the end.
+
+    Shapes are given in design units, `design` of them across the picture, so one drawing serves
+    every size: a unit is ss * size / design supersampled pixels, kept a whole number so that a
+    shape on whole design coordinates has its edges on whole supersampled pixels at every size.
+    """
+
+    def __init__(self, size, background, design=None, ss=SS):
+        design = design or size
+        self.size, self.ss = size, ss
+        self.unit, rest = divmod(ss * size, design)
+        assert rest == 0, f"{size} px at {ss}x supersampling is no whole number of pixels per unit"
+        self.rgb = Image.new("RGB", (size * ss, size * ss), background)
+        self.alpha = Image.new("L", (size * ss, size * ss), 0)
 
     def mask(self):
         return Image.new("L", self.rgb.size, 0)
 
     def polygon(self, points):
+        u = self.unit
         m = self.mask()
-        ImageDraw.Draw(m).polygon([(x * SS, y * SS) for x, y in points], fill=255)
+        ImageDraw.Draw(m).polygon([(x * u, y * u) for x, y in points], fill=255)
         return m
 
     def ellipse(self, cx, cy, rx, ry=None):
+        u = self.unit
         ry = rx if ry is None else ry
         m = self.mask()
-        ImageDraw.Draw(m).ellipse([(cx - rx) * SS, (cy - ry) * SS, (cx + rx) * SS - 1, (cy + ry) * SS - 1], fill=255)
+        ImageDraw.Draw(m).ellipse([(cx - rx) * u, (cy - ry) * u, (cx + rx) * u - 1, (cy + ry) * u - 1], fill=255)
         return m
 
     def rrect(self, x0, y0, x1, y1, r):
+        u = self.unit
         m = self.mask()
-        ImageDraw.Draw(m).rounded_rectangle([x0 * SS, y0 * SS, x1 * SS - 1, y1 * SS - 1], radius=r * SS, fill=255)
+        ImageDraw.Draw(m).rounded_rectangle([x0 * u, y0 * u, x1 * u - 1, y1 * u - 1], radius=r * u, fill=255)
         return m
 
     def capsule(self, p0, p1, width):
@@ -94,34 +109,55 @@ class Canvas:
         ends = [circle_points(cx, cy, r, a, a, 1)[0] for a in (a0, a1)]
         return union(m, *[self.ellipse(x, y, h) for x, y in ends])
 
+    def dilate(self, mask, width):
+        """The mask grown by `width` design units on every side (square corners)."""
+        # A max filter costs its area for each pixel; passes of the 3 x 3 one grow the mask by the
+        # same square, pixel for pixel, in a fraction of the time.
+        for _ in range(round(width * self.unit)):
+            mask = mask.filter(ImageFilter.MaxFilter(3))
+        return mask
+
+    def scaled(self, mask, fn):
+        """The mask weakened by fn(x, y) in 0..1, for highlights."""
+        w = Image.new("L", mask.size, 0)
+        box = mask.getbbox()
+        if box:
+            px, mk, u = w.load(), mask.load(), self.unit
+            for y in range(box[1], box[3]):
+                fy = (y + 0.5) / u
+                for x in range(box[0], box[2]):
+                    if mk[x, y]:
+                        px[x, y] = round(mk[x, y] * max(0.0, min(1.0, fn((x + 0.5) / u, fy))))
+        return w
+
     # painting
 
     def paint(self, colour, mask):
-        """Paints a solid colour, or a fill function f(x, y) -> rgb in pixel units, through mask."""
+        """Paints a solid colour, or a fill function f(x, y) -> rgb in design units, through mask."""
         if callable(colour):
             colour = self.fill(colour, mask)
         self.rgb.paste(colour, (0, 0), mask)
         self.alpha = ImageChops.lighter(self.alpha, mask)
 
     def paint_outlined(self, fill, mask, outline, width=1.0):
-        self.paint(outline, dilate(mask, width))
+        self.paint(outline, self.dilate(mask, width))
         self.paint(fill, mask)
 
     def fill(self, fn, mask):
         img = Image.new("RGB", self.rgb.size)
         box = mask.getbbox()
         if box:
-            px, mk = img.load(), mask.load()
+            px, mk, u = img.load(), mask.load(), self.unit
             for y in range(box[1], box[3]):
-                fy = (y + 0.5) / SS
+                fy = (y + 0.5) / u
                 for x in range(box[0], box[2]):
                     if mk[x, y]:
-                        px[x, y] = fn((x + 0.5) / SS, fy)
+                        px[x, y] = fn((x + 0.5) / u, fy)
         return img
 
     def downsample(self):
         """The picture at its real size: colours averaged over each pixel, and the coverage."""
-        return self.rgb.reduce(SS), self.alpha.reduce(SS)
+        return self.rgb.reduce(self.ss), self.alpha.reduce(self.ss)
 
 
 def union(*masks):
@@ -135,26 +171,9 @@ def subtract(a, b):
     return ImageChops.subtract(a, b)
 
 
-def dilate(mask, width):
-    k = 2 * round(width * SS) + 1
-    return mask.filter(ImageFilter.MaxFilter(k))
-
-
-def scaled(mask, fn):
-    """The mask weakened by fn(x, y) in 0..1, for highlights."""
-    w = Image.new("L", mask.size, 0)
-    box = mask.getbbox()
-    if box:
-        px, mk = w.load(), mask.load()
-        for y in range(box[1], box[3]):
-            for x in range(box[0], box[2]):
-                if mk[x, y]:
-                    px[x, y] = round(mk[x, y] * max(0.0, min(1.0, fn((x + 0.5) / SS, (y + 0.5) / SS))))
-    return w
-
-
 # ---------------------------------------------------------------- colours
 
+@functools.lru_cache(maxsize=None)   # the fills ask for the same few colours millions of times
 def hexrgb(s):
     return (int(s[1:3], 16), int(s[3:5], 16), int(s[5:7], 16))
 
@@ -170,24 +189,34 @@ def ramp(t, stops):
     return hexrgb(stops[-1][1])
 
 
-# ---------------------------------------------------------------- the four buttons (48 x 48)
+# ---------------------------------------------------------------- the four buttons
 
-def draw_close():
-    cv = Canvas(48, MATTE)
+# The sizes each button is drawn at: 100 % of the window's 48 px, then 125, 150, 200 and 300 %.
+# With each size its supersampling factor: 8 at 48 px as always, fewer where the picture is
+# larger (still at least 3 samples a side), which keeps the run short.
+BUTTON_SIZES = {48: 8, 60: 8, 72: 6, 96: 4, 144: 3}
+
+
+def button_canvas(size):
+    return Canvas(size, MATTE, design=48, ss=BUTTON_SIZES[size])
+
+
+def draw_close(size):
+    cv = button_canvas(size)
     body = cv.rrect(3, 3, 45, 45, 9)
     cv.paint_outlined(lambda x, y: ramp((y - 3) / 42, [(0, "#FF7262"), (0.45, "#E0281C"), (1, "#8A0A06")]),
                       body, hexrgb("#5E0806"))
     gloss = ImageChops.multiply(body, cv.ellipse(24, 8, 22, 13))
-    cv.paint((255, 255, 255), scaled(gloss, lambda x, y: 0.65 - 0.6 * (y - 3) / 18))
+    cv.paint((255, 255, 255), cv.scaled(gloss, lambda x, y: 0.65 - 0.6 * (y - 3) / 18))
     cx, cy, r, w = 24, 26, 11, 3.8
     symbol = union(cv.arc(cx, cy, r, w, 305, 595), cv.capsule((cx, 9.5), (cx, 25), w))
-    cv.paint(hexrgb("#7A0C08"), dilate(symbol, 0.7))
+    cv.paint(hexrgb("#7A0C08"), cv.dilate(symbol, 0.7))
     cv.paint((255, 255, 255), symbol)
     return cv
 
 
-def draw_message():
-    cv = Canvas(48, MATTE)
+def draw_message(size):
+    cv = button_canvas(size)
     sheet = cv.polygon([(8, 3), (28, 3), (38, 13), (38, 45), (8, 45)])
     cv.paint_outlined(lambda x, y: ramp((y - 3) / 42, [(0, "#FFFFFF"), (1, "#E4E8EE")]), sheet, hexrgb("#66707C"))
     ink = hexrgb("#7F9CC8")
@@ -222,8 +251,8 @@ def draw_message():
     return cv
 
 
-def draw_info():
-    cv = Canvas(48, MATTE)
+def draw_info(size):
+    cv = button_canvas(size)
     steel = [(-1, "#FFFFFF"), (-0.3, "#D8DDE3"), (0.5, "#9CA4AE"), (1, "#6A727C")]
 
     # the wrench, lower left to upper right, its open end at the top
@@ -264,12 +293,12 @@ def draw_info():
     return cv
 
 
-def draw_open():
-    cv = Canvas(48, MATTE)
+def draw_open(size):
+    cv = button_canvas(size)
     top = cv.polygon([(8, 22), (40, 22), (44.5, 28), (3.5, 28)])
     front = cv.rrect(3.5, 27, 44.5, 45, 3)
     edge = hexrgb("#34425A")
-    cv.paint(edge, dilate(union(top, front), 1))
+    cv.paint(edge, cv.dilate(union(top, front), 1))
     cv.paint(lambda x, y: ramp((y - 22) / 6, [(0, "#D6DFEA"), (1, "#B4C2D4")]), top)
     cv.paint(lambda x, y: ramp((y - 27) / 18, [(0, "#A2B3C8"), (0.5, "#8497B0"), (1, "#5E7090")]), front)
     cv.paint(hexrgb("#C4D0DE"), cv.rrect(4.5, 27.5, 43.5, 28.5, 0.5))           # the lit front edge
@@ -280,7 +309,7 @@ def draw_open():
     cv.paint(hexrgb("#1E2632"), cv.rrect(13, 23.6, 35, 26.2, 1.2))              # the slot
 
     arrow = cv.polygon([(18.5, 1.5), (29.5, 1.5), (29.5, 13), (38, 13), (24, 27), (10, 13), (18.5, 13)])
-    cv.paint(hexrgb("#F4F6F8"), dilate(arrow, 1.6))   # a light rim keeps the arrow apart from the box
+    cv.paint(hexrgb("#F4F6F8"), cv.dilate(arrow, 1.6))   # a light rim keeps the arrow apart from the box
     cv.paint_outlined(lambda x, y: ramp((x - 10) / 28, [(0, "#3C5C8C"), (0.5, "#243C66"), (1, "#142440")]),
                       arrow, hexrgb("#0A1220"))
     return cv
@@ -292,20 +321,22 @@ def median_cut(counts, n):
     """Up to n colours for a {rgb: count} histogram, splitting the widest box at its weighted median."""
     if len(counts) <= n:
         return sorted(counts)
+
+    def extent(box):   # the box's spread per channel, and what ranks it for the next split
+        ranges = [max(c[k] for c, _ in box) - min(c[k] for c, _ in box) for k in range(3)]
+        return ranges, (max(ranges), sum(w for _, w in box)) if len(box) >= 2 else None
+
     boxes = [sorted(counts.items())]
+    extents = [extent(boxes[0])]   # kept beside the boxes: measuring them all for each split is slow
     while len(boxes) < n:
         best, best_key = None, None
-        for i, box in enumerate(boxes):
-            if len(box) < 2:
-                continue
-            ranges = [max(c[k] for c, _ in box) - min(c[k] for c, _ in box) for k in range(3)]
-            key = (max(ranges), sum(w for _, w in box))
-            if best_key is None or key > best_key:
+        for i, (_, key) in enumerate(extents):
+            if key is not None and (best_key is None or key > best_key):
                 best, best_key = i, key
         if best is None:
             break
         box = boxes.pop(best)
-        ranges = [max(c[k] for c, _ in box) - min(c[k] for c, _ in box) for k in range(3)]
+        ranges, _ = extents.pop(best)
         ch = ranges.index(max(ranges))
         box.sort(key=lambda cw: (cw[0][ch], cw[0]))
         total, run, cut = sum(w for _, w in box), 0, 1
@@ -315,6 +346,7 @@ def median_cut(counts, n):
             if run * 2 >= total:
                 break
         boxes[best:best] = [box[:cut], box[cut:]]
+        extents[best:best] = [extent(box[:cut]), extent(box[cut:])]
     palette = []
     for box in boxes:
         total = sum(w for _, w in box)
@@ -407,11 +439,21 @@ def gif_bytes(size, palette, indices, transparent):
     return bytes(out)
 
 
+# Each button with its palette size: the message's soft colours need no more than 128.
+BUTTONS = [("close", draw_close, 256), ("message", draw_message, 128), ("info", draw_info, 256),
+           ("open", draw_open, 256)]
+
+
+def button_file(name, size):
+    """close.gif at the window's own 48 px, close-96.gif and so on at the larger sizes."""
+    return f"{name}.gif" if size == 48 else f"{name}-{size}.gif"
+
+
 def button_gif(canvas, colours):
     rgb, alpha = canvas.downsample()
     opaque = [a >= ALPHA_CUT for a in alpha.getdata()]
     palette, indices = to_indexed(list(rgb.getdata()), opaque, colours)
-    return gif_bytes(48, palette, indices, 0)
+    return gif_bytes(canvas.size, palette, indices, 0)
 
 
 # ---------------------------------------------------------------- the window icon
@@ -467,13 +509,13 @@ def icon_pixels(size, bpp):
         for y in range(size):
             for x in range(size):
                 votes, inside = {}, 0
-                for sy in range(y * SS, y * SS + SS):
-                    for sx in range(x * SS, x * SS + SS):
+                for sy in range(y * cv.ss, y * cv.ss + cv.ss):
+                    for sx in range(x * cv.ss, x * cv.ss + cv.ss):
                         if alpha[sx, sy] >= 128:
                             inside += 1
                             c = rgb[sx, sy]
                             votes[c] = votes.get(c, 0) + 1
-                if inside * 2 < SS * SS:
+                if inside * 2 < cv.ss * cv.ss:
                     out.append((0, 0, 0, 0))
                 else:
                     c = max(sorted(votes), key=lambda k: votes[k])
@@ -652,8 +694,9 @@ def contact_sheet(gifs, ico, cur):
     from PIL import ImageFont
 
     font = ImageFont.load_default()
-    sheet = Image.new("RGB", (830, 500), MATTE)
+    sheet = Image.new("RGB", (830, 1400), MATTE)
     d = ImageDraw.Draw(sheet)
+    red = (255, 0, 0)
 
     def put(img, x, y, scale=1, bg=None):
         img = img.convert("RGBA")
@@ -666,29 +709,56 @@ def contact_sheet(gifs, ico, cur):
     def label(x, y, text):
         d.text((x, y), text, fill=(0, 0, 0), font=font)
 
+    def picture(name, size):
+        return Image.open(io.BytesIO(gifs[button_file(name, size)]))
+
     label(10, 8, "Buttons at 1x and 4x on the window colour")
-    for i, (name, data) in enumerate(gifs):
+    for i, (name, *_) in enumerate(BUTTONS):
         x = 10 + i * 204
-        img = Image.open(io.BytesIO(data))
+        img = picture(name, 48)
         put(img, x, 26)
         put(img, x, 80, 4)
-        label(x + 56, 40, name)
+        label(x + 56, 40, button_file(name, 48))
 
-    label(10, 286, "Icon: 16, 32, 48 at 4 bpp and 8 bpp, then 32 bpp; 1x and 2x")
+    # The larger sizes in the same columns, one row each, at 1x: drawn for their size, not enlarged.
+    y = 286
+    for size in list(BUTTON_SIZES)[1:]:
+        label(10, y, f"{size} px, 1x: " + ", ".join(button_file(name, size) for name, *_ in BUTTONS))
+        for i, (name, *_) in enumerate(BUTTONS):
+            put(picture(name, size), 10 + i * 204, y + 18)
+        y += 18 + size + 12
+
+    y0 = y
+    label(10, y0, "Icon: 16, 32, 48 at 4 bpp and 8 bpp, then 32 bpp; 1x and 2x")
     icons = read_dib_images(ico)
     x = 10
     for n, (size, bpp) in enumerate(ICON_IMAGES):
-        put(icons[n], x, 304 + 48 - size)
-        put(icons[n], x, 364 + 96 - 2 * size, 2)
-        label(x, 464 + (n % 2) * 12, f"{size}/{bpp}")
+        put(icons[n], x, y0 + 18 + 48 - size)
+        put(icons[n], x, y0 + 78 + 96 - 2 * size, 2)
+        label(x, y0 + 178 + (n % 2) * 12, f"{size}/{bpp}")
         x += 2 * size + 8
 
-    label(690, 286, "Cursor, hot spot red")
-    cur_img = read_dib_images(cur)[0]
-    put(cur_img, 690, 304, bg=(255, 255, 255))
-    put(cur_img, 690, 344, 4, bg=(0, 128, 128))
-    hx, hy = HOTSPOT
-    d.rectangle([690 + hx * 4, 344 + hy * 4, 693 + hx * 4, 347 + hy * 4], fill=(255, 0, 0))
+    # Each cursor image at 1x on white, its hot spot pointed at by red ticks above and to the left,
+    # then the 32 and the 64 at 4x with the hot spot pixel painted red.
+    y0 += 210
+    label(10, y0, "Cursor at every size, 1x, hot spot red; the 32 and 64 at 4x")
+    cursors = read_dib_images(cur)
+    hot_spots = [struct.unpack_from("<HH", cur, 6 + 16 * n + 4) for n in range(len(cursors))]
+    tallest = max(img.height for img in cursors)
+    x, top = 14, y0 + 22
+    for img, (hx, hy) in zip(cursors, hot_spots):
+        y = top + tallest - img.height
+        put(img, x, y, bg=(255, 255, 255))
+        d.line([x + hx, y - 4, x + hx, y - 2], fill=red)
+        d.line([x - 4, y + hy, x - 2, y + hy], fill=red)
+        label(x, top + tallest + 4, str(img.width))
+        x += img.width + 12
+    x, y = 10, top + tallest + 24
+    for img, (hx, hy) in zip(cursors, hot_spots):
+        if img.width in (32, 64):
+            put(img, x, y, 4, bg=(0, 128, 128))
+            d.rectangle([x + hx * 4, y + hy * 4, x + hx * 4 + 3, y + hy * 4 + 3], fill=red)
+            x += img.width * 4 + 16
     return sheet
 
 
@@ -699,14 +769,12 @@ def main():
     assets = root / "src" / "ui" / "assets"
     assets.mkdir(parents=True, exist_ok=True)
 
-    gifs = [("close.gif", button_gif(draw_close(), 256)),
-            ("message.gif", button_gif(draw_message(), 128)),
-            ("info.gif", button_gif(draw_info(), 256)),
-            ("open.gif", button_gif(draw_open(), 256))]
+    gifs = {button_file(name, size): button_gif(draw(size), colours)
+            for name, draw, colours in BUTTONS for size in BUTTON_SIZES}
     ico = ico_bytes(1, [(s, b, icon_image(s, b)) for s, b in ICON_IMAGES])
     cur = cursor_bytes()
 
-    for name, data in gifs + [("ostrael.ico", ico), ("hand.cur", cur)]:
+    for name, data in [*gifs.items(), ("ostrael.ico", ico), ("hand.cur", cur)]:
         (assets / name).write_bytes(data)
     docs = root / "docs"
     docs.mkdir(exist_ok=True)
