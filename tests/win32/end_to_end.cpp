@@ -177,11 +177,7 @@ struct Window {
 
   HWND control(std::size_t index) const {
     const ui::Control& c = ui::kControls[index];
-    HWND parent = hwnd;
-    if (c.container)
-      for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-        if (ui::kControls[i].id == *c.container) parent = control(i);
-    return GetDlgItem(parent, win32::control_id(index));
+    return GetDlgItem(c.container ? control(*c.container) : hwnd, win32::control_id(index));
   }
   // The control's index in the layout table, or the table's size for a window not in it.
   std::size_t which(HWND window) const {
@@ -189,11 +185,7 @@ struct Window {
     while (i < ui::kControls.size() && control(i) != window) ++i;
     return i;
   }
-  HWND control(ui::ControlId id) const {
-    for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-      if (ui::kControls[i].id == id) return control(i);
-    return nullptr;
-  }
+  HWND control(ui::ControlId id) const { return control(ui::control_index(id)); }
   // WM_GETTEXT itself: GetWindowTextW does not ask controls of other processes.
   std::wstring text(HWND control) const {
     auto length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
@@ -241,12 +233,6 @@ struct Window {
     return info.hwndFocus;
   }
 };
-
-std::size_t index_of(ui::ControlId id, int array_index = -1) {
-  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-    if (ui::kControls[i].id == id && ui::kControls[i].index == array_index) return i;
-  return ui::kControls.size();
-}
 
 void move_mouse(POINT p) {
   INPUT input{};
@@ -587,7 +573,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
     GetClassNameW(label, name, 16);
     EXPECT_EQ(lstrcmpiW(name, L"Static"), 0) << ui::control_name(id);
     EXPECT_FALSE(GetWindowLongW(label, GWL_STYLE) & (WS_VISIBLE | WS_TABSTOP | WS_GROUP)) << ui::control_name(id);
-    EXPECT_EQ(win32::to_utf8(w.text(label)), ui::accessible_name(ui::kControls[index_of(id)]));
+    EXPECT_EQ(win32::to_utf8(w.text(label)), ui::accessible_name(ui::control(id)));
   }
   EXPECT_FALSE(GetWindowLongW(w.control(ui::ControlId::List1), GWL_STYLE) & LBS_SORT);
 
@@ -626,9 +612,9 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
     }
     return info.hCursor;
   };
-  HCURSOR over_label = cursor_at(w.screen_centre(index_of(ui::ControlId::Label1, 0)), [](HCURSOR) { return true; });
-  HCURSOR over_picture = cursor_at(w.screen_centre(index_of(ui::ControlId::Image2)), [&](HCURSOR c) { return c != over_label; });
-  HCURSOR over_other_picture = cursor_at(w.screen_centre(index_of(ui::ControlId::Image3)), [&](HCURSOR c) { return c == over_picture; });
+  HCURSOR over_label = cursor_at(w.screen_centre(ui::control_index(ui::ControlId::Label1, 0)), [](HCURSOR) { return true; });
+  HCURSOR over_picture = cursor_at(w.screen_centre(ui::control_index(ui::ControlId::Image2)), [&](HCURSOR c) { return c != over_label; });
+  HCURSOR over_other_picture = cursor_at(w.screen_centre(ui::control_index(ui::ControlId::Image3)), [&](HCURSOR c) { return c == over_picture; });
   EXPECT_TRUE(over_label);
   EXPECT_NE(over_picture, over_label);
   EXPECT_EQ(over_picture, over_other_picture);
@@ -638,7 +624,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   screenshot(w, L"message-view");
 
   // Keyboard: typing changes nothing; Tab moves between Text1 and List1 only.
-  click(w.screen_centre(index_of(ui::ControlId::Text1)));
+  click(w.screen_centre(ui::control_index(ui::ControlId::Text1)));
   press_key('X');
   EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), crlf(message));
   press_key(VK_TAB);
@@ -647,14 +633,14 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   EXPECT_EQ(w.focus(), w.control(ui::ControlId::Text1));
 
   // A caption runs no code.
-  click_control(w, index_of(ui::ControlId::Label1, 2));
+  click_control(w, ui::control_index(ui::ControlId::Label1, 2));
   EXPECT_TRUE(w.text1_visible());
   EXPECT_TRUE(w.list_lines().empty());
 
   // Pen Info, twice: six lines each time, never twelve.
   for (int round = 0; round < 2; ++round) {
     std::size_t before = run.debug_lines().size();
-    click_control(w, index_of(ui::ControlId::Image3));
+    click_control(w, ui::control_index(ui::ControlId::Image3));
     expect_report_as_far_as_wine_goes(w, run, before);
     EXPECT_TRUE(w.text1_visible());
   }
@@ -664,7 +650,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   screenshot(w, L"after-pen-info-list-uncovered");
 
   // Owner Message shows the message again and leaves the list alone.
-  click_control(w, index_of(ui::ControlId::Image2));
+  click_control(w, ui::control_index(ui::ControlId::Image2));
   EXPECT_TRUE(wait_until([&] { return w.text1_visible(); }));
   EXPECT_EQ(w.list_lines().size(), 6u);
 
@@ -676,7 +662,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   std::set<DWORD> before = process_ids();
   std::set<HWND> windows_before = top_level_windows();
   std::size_t debug_before = run.debug_lines().size();
-  click_control(w, index_of(ui::ControlId::Image4));
+  click_control(w, ui::control_index(ui::ControlId::Image4));
   DWORD shell_pid = 0;
   EXPECT_TRUE(wait_until([&] {
     for (DWORD pid : process_ids())
@@ -715,7 +701,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   EXPECT_EQ(run.debug_lines().size(), debug_before);
 
   // Close ends the process at once.
-  click_control(w, index_of(ui::ControlId::Image1));
+  click_control(w, ui::control_index(ui::ControlId::Image1));
   EXPECT_TRUE(run.exited(5s));
   EXPECT_EQ(run.exit_code(), 0u);
   EXPECT_FALSE(run.crashed());
@@ -729,9 +715,9 @@ TEST_F(EndToEnd, FromASubdirectoryWithSpacesAndNonAsciiName) {
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
   EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), L"UTF-16 message \u2603\r\nsecond line");
-  click_control(w, index_of(ui::ControlId::Image3));
+  click_control(w, ui::control_index(ui::ControlId::Image3));
   expect_report_as_far_as_wine_goes(w, run, 0);
-  click_control(w, index_of(ui::ControlId::Image1));
+  click_control(w, ui::control_index(ui::ControlId::Image1));
   EXPECT_TRUE(run.exited(5s));
   EXPECT_FALSE(run.crashed());
 }
@@ -852,7 +838,7 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   Debuggee run(prepare(L"screen reader", message));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
-  const std::size_t information = index_of(ui::ControlId::Image3);
+  const std::size_t information = ui::control_index(ui::ControlId::Image3);
 
   // What a sighted finder sees, before any reader asks: at rest, pointing at a picture and
   // pressing it. Released where it was pressed, it is the mouse's Pen Info the reader's is
@@ -920,12 +906,12 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
 
     // Message brings the message view back in front.
     ShowWindow(w.control(ui::ControlId::Text1), SW_HIDE);
-    EXPECT_EQ(client_object(w.control(index_of(ui::ControlId::Image2)))->accDoDefaultAction(self), S_OK);
+    EXPECT_EQ(client_object(w.control(ui::control_index(ui::ControlId::Image2)))->accDoDefaultAction(self), S_OK);
     EXPECT_TRUE(wait_until([&] { return w.text1_visible(); }));
 
     // Close ends the program. Wine's RPC sends the reply from a thread of its own, which the
     // program's end can overtake; a handler run inside the call would never reply at all.
-    HRESULT closed = client_object(w.control(index_of(ui::ControlId::Image1)))->accDoDefaultAction(self);
+    HRESULT closed = client_object(w.control(ui::control_index(ui::ControlId::Image1)))->accDoDefaultAction(self);
     EXPECT_TRUE(closed == S_OK || closed == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)) << std::hex << closed;
     EXPECT_TRUE(run.exited(5s));
     EXPECT_EQ(run.exit_code(), 0u);
@@ -940,7 +926,7 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
 TEST(PictureObject, OffersNoInterfaceButItsOwn) {
   HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 48, 48, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(window);
-  LRESULT answer = win32::answer_get_object(window, ui::kControls[index_of(ui::ControlId::Image3)], 0, OBJID_CLIENT);
+  LRESULT answer = win32::answer_get_object(window, ui::control(ui::ControlId::Image3), 0, OBJID_CLIENT);
   ASSERT_GT(answer, 0);
   win32::ComPtr<IAccessible> object;
   ASSERT_EQ(ObjectFromLresult(answer, IID_IAccessible, 0, object.put_void()), S_OK);

@@ -142,11 +142,7 @@ std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t
   return end;
 }
 
-HWND MainWindow::control(ui::ControlId id) const {
-  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-    if (ui::kControls[i].id == id) return controls_[i];
-  return nullptr;
-}
+HWND MainWindow::control(ui::ControlId id) const { return controls_[ui::control_index(id)]; }
 
 ostrael::Status MainWindow::register_classes() {
   HICON big = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON,
@@ -313,12 +309,9 @@ RECT MainWindow::control_rect(std::size_t index, int dpi) const {
   const ui::Control& c = ui::kControls[index];
   ui::Rect r = ui::client_pixels(c, dpi);
   if (c.container) {
-    for (const ui::Control& parent : ui::kControls)
-      if (parent.id == *c.container) {
-        ui::Rect p = ui::client_pixels(parent, dpi);
-        r.left -= p.left;
-        r.top -= p.top;
-      }
+    ui::Rect p = ui::client_pixels(ui::control(*c.container), dpi);
+    r.left -= p.left;
+    r.top -= p.top;
   }
   return {r.left, r.top, r.left + r.width, r.top + r.height};
 }
