@@ -116,9 +116,9 @@ TEST(ClickSoak, GdiAndUserObjectsStayTheSame) {
 
   {
     win32::Pictures pictures;
-    ASSERT_TRUE(pictures.load(instance));
     win32::MainWindow window(instance, pictures);
     ASSERT_TRUE(window.create());
+    ASSERT_TRUE(pictures.load(instance, window.dpi()));
     PenFolder application(pen);
     win32::FileInput files;
     win32::TextConversions text;

@@ -19,6 +19,7 @@
 
 #include "accessible.h"
 #include "main_window.h"
+#include "ui/gif.h"
 #include "ui/layout.h"
 #include "unique_handle.h"
 #include "utf16.h"
@@ -50,6 +51,15 @@ void write_file(const std::wstring& path, const std::string& bytes) {
   ASSERT_TRUE(file) << win32::to_utf8(path);
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+// The file's first 1 MiB; empty if it cannot be read.
+std::string read_file(const std::wstring& path) {
+  win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string bytes(1 << 20, '\0');
+  DWORD read = 0;
+  if (!file || !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
+  return bytes.substr(0, read);
 }
 
 // A folder on the mapped drive holding a copy of the program, and maybe a message.txt.
@@ -215,7 +225,7 @@ struct Window {
     return r;
   }
   POINT screen_centre(std::size_t index) const {
-    ui::Rect r = ui::client_pixels(ui::kControls[index]);
+    ui::Rect r = ui::client_pixels(ui::kControls[index], static_cast<int>(GetDpiForWindow(hwnd)));
     POINT p{r.left + r.width / 2, r.top + r.height / 2};
     ClientToScreen(hwnd, &p);
     return p;
@@ -324,6 +334,26 @@ std::vector<std::pair<HWND, std::string>> tooltips(const Window& w, DWORD pid) {
   return tools;
 }
 
+// The screen's pixels in `r`, 0x00RRGGBB, top row first.
+std::vector<std::uint32_t> screen_pixels(const RECT& r) {
+  int width = r.right - r.left, height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+  GdiFlush();
+  std::vector<std::uint32_t> pixels(static_cast<std::uint32_t*>(bits), static_cast<std::uint32_t*>(bits) + width * height);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
 // The window with its frame as the screen shows it, as a BMP the test driver turns into PNG.
 void screenshot(const Window& w, const wchar_t* name) {
   std::wstring folder = env(L"OSTRAEL_E2E_ARTIFACTS");
@@ -333,26 +363,19 @@ void screenshot(const Window& w, const wchar_t* name) {
   RECT r;
   GetWindowRect(w.hwnd, &r);
   int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
-  GdiFlush();
+  std::vector<std::uint32_t> pixels = screen_pixels(r);
   DWORD stride = static_cast<DWORD>((width * 3 + 3) & ~3);
-  BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+  BITMAPINFOHEADER header{sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof header};
   file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(height);
   std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-  bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-  bytes.append(static_cast<const char*>(bits), stride * static_cast<DWORD>(height));
+  bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+  for (int y = height - 1; y >= 0; --y) {
+    std::size_t row = bytes.size();
+    for (int x = 0; x < width; ++x) bytes.append(reinterpret_cast<const char*>(&pixels[std::size_t(y * width + x)]), 3);
+    bytes.resize(row + stride, '\0');
+  }
   write_file(folder + L"\\" + name + L".bmp", bytes);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
 }
 
 BOOL CALLBACK add_window(HWND hwnd, LPARAM out) {
@@ -809,14 +832,8 @@ TEST_F(EndToEnd, ALongMessageKeepsTheViewWhileItFillsIn) {
 // stands in the file, without its byte-order mark and with every line break.
 TEST_F(EndToEnd, APenMadeForAnOwnerShowsTheTemplateMessage) {
   std::wstring folder = drive() + L"\\made";
-  win32::UniqueFile file(CreateFileW((folder + L"\\message.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(file) << "the driver did not lay out the pen";
-  std::string bytes(4096, '\0');
-  DWORD read = 0;
-  ASSERT_TRUE(ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr));
-  bytes.resize(read);
-  ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+  std::string bytes = read_file(folder + L"\\message.txt");
+  ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << "the driver did not lay out the pen";
 
   Debuggee run(folder + L"\\Ostrael.exe");
   Window w{run.window()};
@@ -937,6 +954,38 @@ TEST(PictureObject, OffersNoInterfaceButItsOwn) {
   }
   object.reset();
   DestroyWindow(window);
+}
+
+// At 120, 144 and 192 dpi (the driver runs this at each), each picture on screen is the drawing
+// made for its size, pixel for pixel over the button face. At 96 dpi the kept screenshots show it.
+TEST_F(EndToEnd, ThePicturesAreMadeForTheDpi) {
+  if (GetDpiForSystem() == ui::kDesignDpi) GTEST_SKIP() << "the screenshots compared at 96 dpi show the pictures";
+  Debuggee run(prepare(L"dpi", "Hello finder!\nThis pen belongs to Ann.\n"));
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd);
+  const int dpi = static_cast<int>(GetDpiForWindow(w.hwnd));
+  move_mouse(w.away());  // at 200 % below the window is off the desktop; it stops at the edge
+  screenshot(w, (L"at-rest-" + std::to_wstring(dpi)).c_str());
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const std::uint32_t face_rgb = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
+  for (const ui::Control& c : ui::kControls) {
+    if (c.type != ui::ControlType::Image) continue;
+    ui::Rect r = ui::client_pixels(c, dpi);
+    std::string file = ui::asset_file(c.picture, r.width);
+    auto drawn = ui::decode_gif(read_file(env(L"OSTRAEL_E2E_ASSETS") + L"\\" + win32::to_utf16(file)));
+    ASSERT_TRUE(drawn && drawn->width == r.width && drawn->height == r.height) << file;
+    POINT at{r.left, r.top};
+    ClientToScreen(w.hwnd, &at);
+    std::vector<std::uint32_t> shown = screen_pixels({at.x, at.y, at.x + r.width, at.y + r.height});
+    std::size_t wrong = 0;
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+      std::uint32_t p = drawn->pixels[k];  // opaque or transparent
+      wrong += (shown[k] & 0xFFFFFF) != (p >> 24 ? p & 0xFFFFFF : face_rgb);
+    }
+    EXPECT_EQ(wrong, 0u) << file;
+  }
+  PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(run.exited(5s));
 }
 
 // A FIFO named message.txt (prepared by the driver on the Unix side) must not hang the start.

@@ -8,9 +8,12 @@
 #include <string>
 
 #include "resource.h"
+#include "ui/gif.h"
 #include "ui/layout.h"
 
 namespace {
+
+namespace ui = ostrael::ui;
 
 class Resources : public testing::Test {
  protected:
@@ -80,9 +83,13 @@ TEST_F(Resources, TheHandCursorHasItsHotSpotAtTheFingertip) {
   DestroyCursor(cursor);
 }
 
-TEST_F(Resources, TheFourPicturesAreGifs) {
+// A size's ids are the 48 px ones, a step up for each larger size drawn.
+TEST_F(Resources, EachPictureIsAGifAtEachSize) {
   for (int id : {IDR_CLOSE_GIF, IDR_MESSAGE_GIF, IDR_INFO_GIF, IDR_OPEN_GIF})
-    EXPECT_EQ(bytes(RT_RCDATA, id).substr(0, 6), "GIF89a") << id;
+    for (std::size_t step = 0; step < ui::kPictureSizes.size(); ++step) {
+      auto picture = ui::decode_gif(bytes(RT_RCDATA, id + IDR_SIZE_STEP * static_cast<int>(step)));
+      EXPECT_TRUE(picture && picture->width == ui::kPictureSizes[step]) << id << " at " << ui::kPictureSizes[step];
+    }
 }
 
 TEST_F(Resources, VersionRecord) {

@@ -144,6 +144,8 @@ std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t
 
 HWND MainWindow::control(ui::ControlId id) const { return controls_[ui::control_index(id)]; }
 
+int MainWindow::dpi() const { return window_dpi(hwnd_); }
+
 ostrael::Status MainWindow::register_classes() {
   HICON big = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
@@ -397,6 +399,8 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_DPICHANGED: {
       int dpi = HIWORD(wparam);
+      // What fails to load for the new dpi is drawn as nothing, as at the start.
+      (void)pictures_.load(instance_, dpi);
       if (make_fonts(dpi)) lay_out(dpi);
       const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
       ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

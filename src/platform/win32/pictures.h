@@ -1,5 +1,5 @@
-// The four button pictures: GIFs from the resources, decoded once by the program's own decoder
-// and drawn with their transparency, scaled to the control when the dpi is not 96.
+// The four button pictures for the window's dpi: GIFs from the resources, decoded once by the
+// program's own decoder and made at their controls' size.
 #pragma once
 
 #include <windows.h>
@@ -18,9 +18,10 @@ class Pictures {
   Pictures(const Pictures&) = delete;
   Pictures& operator=(const Pictures&) = delete;
 
-  // Decodes every picture. What fails to decode is left out and drawn as nothing.
-  ostrael::Status load(HINSTANCE instance);
-  // Fills `rect` with the button face colour and draws the picture over it.
+  // Makes every picture for `dpi`, in place of those for the dpi before. What fails is left out
+  // and drawn as nothing.
+  ostrael::Status load(HINSTANCE instance, int dpi);
+  // Fills `rect` with the button face colour and draws the picture over it, pixel for pixel.
   void draw(HDC dc, ostrael::ui::Asset asset, const RECT& rect) const;
 
  private:
