@@ -998,4 +998,24 @@ TEST_F(EndToEnd, AFifoAsMessageDoesNotHangTheStart) {
   EXPECT_TRUE(run.exited(5s));
 }
 
+// The program's window made in this process, with the pictures of the program on the drive, since
+// Wine shows another process a cursor's handle but not its bitmaps. The hand a picture shows has
+// the size Windows gives a cursor at the window's dpi.
+TEST_F(EndToEnd, InThisProcessTheHandFitsTheDpi) {
+  win32::Pictures pictures;
+  win32::MainWindow window(GetModuleHandleW(nullptr), pictures);
+  ASSERT_TRUE(window.create());
+  HMODULE program = LoadLibraryExW((drive() + L"\\Ostrael.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(program && pictures.load(program, window.dpi()));
+  window.show();
+  Window w{window.hwnd()};
+  HWND picture = w.control(ui::ControlId::Image2);
+  SendMessageW(picture, WM_SETCURSOR, reinterpret_cast<WPARAM>(picture), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  ICONINFO hand{};
+  BITMAP mask{};
+  ASSERT_TRUE(GetIconInfo(GetCursor(), &hand) && GetObjectW(hand.hbmMask, sizeof mask, &mask));
+  EXPECT_EQ(mask.bmWidth, GetSystemMetricsForDpi(SM_CXCURSOR, static_cast<UINT>(window.dpi())));
+  DestroyWindow(window.hwnd());
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "pictures.h"
 #include "resource.h"
 #include "ui/gif.h"
 #include "ui/layout.h"
@@ -90,6 +91,24 @@ TEST_F(Resources, EachPictureIsAGifAtEachSize) {
       auto picture = ui::decode_gif(bytes(RT_RCDATA, id + IDR_SIZE_STEP * static_cast<int>(step)));
       EXPECT_TRUE(picture && picture->width == ui::kPictureSizes[step]) << id << " at " << ui::kPictureSizes[step];
     }
+}
+
+// Between the sizes drawn, and past the largest at 400 %, the hand is made from the next larger
+// drawing or the largest: an alpha cursor of the size asked for, its hot spot at the fingertip.
+TEST_F(Resources, TheHandAtASizeNotDrawnKeepsItsHotSpotAtTheFingertip) {
+  for (int size : {36, 128}) {
+    auto hand = win32::hand_cursor(exe_, size);
+    ASSERT_TRUE(hand) << size;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(hand->get(), &info));
+    BITMAP colour{};
+    GetObjectW(info.hbmColor, sizeof colour, &colour);
+    EXPECT_TRUE(colour.bmWidth == size && colour.bmHeight == size && colour.bmBitsPixel == 32) << size;
+    EXPECT_NEAR(info.xHotspot, 5.0 * size / 32, 1.0) << size;
+    EXPECT_LE(info.yHotspot, 1u) << size;
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+  }
 }
 
 TEST_F(Resources, VersionRecord) {

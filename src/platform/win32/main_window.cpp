@@ -9,6 +9,7 @@
 #include "accessible.h"
 #include "failure.h"
 #include "resource.h"
+#include "system_library.h"
 #include "utf16.h"
 
 namespace win32 {
@@ -28,8 +29,7 @@ constexpr UINT_PTR kAppendTimer = 1;
 
 // Per-monitor dpi exists from Windows 10 on; older systems have one dpi for everything.
 int window_dpi(HWND hwnd) {
-  using Fn = UINT(WINAPI*)(HWND);
-  static auto get_dpi = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static auto get_dpi = user32_function<decltype(&::GetDpiForWindow)>("GetDpiForWindow");
   if (get_dpi)
     if (UINT dpi = get_dpi(hwnd)) return static_cast<int>(dpi);
   HDC screen = ::GetDC(nullptr);
@@ -41,8 +41,7 @@ int window_dpi(HWND hwnd) {
 int system_dpi() { return window_dpi(nullptr); }
 
 void adjust_window_rect(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
-  using Fn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-  static auto adjust = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  static auto adjust = user32_function<decltype(&::AdjustWindowRectExForDpi)>("AdjustWindowRectExForDpi");
   if (!adjust || !adjust(&rect, style, FALSE, ex_style, static_cast<UINT>(dpi))) ::AdjustWindowRectEx(&rect, style, FALSE, ex_style);
 }
 
@@ -151,9 +150,6 @@ ostrael::Status MainWindow::register_classes() {
                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
   HICON small = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON,
                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  HCURSOR hand = static_cast<HCURSOR>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, 0, 0, LR_SHARED));
-  if (!hand) return last_error_failure("LoadImageW");
-
   WNDCLASSEXW form{};
   form.cbSize = sizeof form;
   form.lpfnWndProc = window_proc;
@@ -165,12 +161,12 @@ ostrael::Status MainWindow::register_classes() {
   form.lpszClassName = kWindowClass;
   if (!::RegisterClassExW(&form)) return last_error_failure("RegisterClassExW");
 
-  // The pictures carry the hand as their class cursor, so it shows over them and nowhere else.
+  // The pictures set the hand made for the window's dpi themselves; the arrow is for when it failed.
   WNDCLASSEXW picture{};
   picture.cbSize = sizeof picture;
   picture.lpfnWndProc = picture_proc;
   picture.hInstance = instance_;
-  picture.hCursor = hand;
+  picture.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   picture.lpszClassName = kPictureClass;
   if (!::RegisterClassExW(&picture)) return last_error_failure("RegisterClassExW");
   return {};
@@ -418,11 +414,11 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* owner = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(::GetParent(hwnd), GWLP_USERDATA));
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = ::BeginPaint(hwnd, &paint);
-      auto* owner = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(::GetParent(hwnd), GWLP_USERDATA));
       std::size_t index = index_of(hwnd);
       RECT client;
       ::GetClientRect(hwnd, &client);
@@ -432,6 +428,12 @@ LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam
     }
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT fills the whole picture
+    case WM_SETCURSOR:
+      if (HCURSOR hand = owner ? owner->pictures_.hand() : nullptr) {
+        ::SetCursor(hand);
+        return TRUE;
+      }
+      break;
     case WM_LBUTTONDOWN:
       ::SetCapture(hwnd);
       return 0;

@@ -17,4 +17,13 @@ bool look_up(HMODULE module, const char* name, Fn& out) {
   return out != nullptr;
 }
 
+// A function of user32, which every window program has loaded, looked up by name for the systems
+// that are older than it; null there.
+template <class Fn>
+Fn user32_function(const char* name) {
+  Fn found = nullptr;
+  look_up(::GetModuleHandleW(L"user32.dll"), name, found);
+  return found;
+}
+
 }  // namespace win32
