@@ -921,10 +921,20 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
     for (std::size_t i = 0; i < by_reader.size(); ++i)
       if (by_reader[i].rfind("Free Space: ", 0) != 0) EXPECT_EQ(by_reader[i], by_mouse[i]);
 
-    // Message brings the message view back in front.
+    // Message brings the message view back in front. Pressed while a window of another program
+    // is active, it leaves that one in front, and the focus the list had goes to the message when
+    // the window is activated again.
     ShowWindow(w.control(ui::ControlId::Text1), SW_HIDE);
+    click_control(w, ui::control_index(ui::ControlId::List1));
+    ASSERT_EQ(w.focus(), w.control(ui::ControlId::List1));
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(SetForegroundWindow(other));
     EXPECT_EQ(client_object(w.control(ui::control_index(ui::ControlId::Image2)))->accDoDefaultAction(self), S_OK);
     EXPECT_TRUE(wait_until([&] { return w.text1_visible(); }));
+    EXPECT_EQ(GetForegroundWindow(), other);
+    SetForegroundWindow(w.hwnd);
+    EXPECT_TRUE(wait_until([&] { return w.focus() == w.control(ui::ControlId::Text1); }));
+    DestroyWindow(other);
 
     // Close ends the program. Wine's RPC sends the reply from a thread of its own, which the
     // program's end can overtake; a handler run inside the call would never reply at all.
@@ -1000,8 +1010,10 @@ TEST_F(EndToEnd, AFifoAsMessageDoesNotHangTheStart) {
 
 // The program's window made in this process, with the pictures of the program on the drive, since
 // Wine shows another process a cursor's handle but not its bitmaps. The hand a picture shows has
-// the size Windows gives a cursor at the window's dpi.
-TEST_F(EndToEnd, InThisProcessTheHandFitsTheDpi) {
+// the size Windows gives a cursor at the window's dpi. The focus follows the view that shows: at
+// once while the window is active; while another is, as when a reader presses a picture, only
+// where it goes back to on activation, and the other window stays in front.
+TEST_F(EndToEnd, InThisProcessTheHandFitsTheDpiAndTheFocusFollowsTheView) {
   win32::Pictures pictures;
   win32::MainWindow window(GetModuleHandleW(nullptr), pictures);
   ASSERT_TRUE(window.create());
@@ -1015,6 +1027,18 @@ TEST_F(EndToEnd, InThisProcessTheHandFitsTheDpi) {
   BITMAP mask{};
   ASSERT_TRUE(GetIconInfo(GetCursor(), &hand) && GetObjectW(hand.hbmMask, sizeof mask, &mask));
   EXPECT_EQ(mask.bmWidth, GetSystemMetricsForDpi(SM_CXCURSOR, static_cast<UINT>(window.dpi())));
+
+  HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  for (bool behind : {false, true})
+    for (bool visible : {false, true}) {
+      SCOPED_TRACE(std::string(behind ? "behind another window, " : "active, ") + (visible ? "shown" : "hidden"));
+      SetForegroundWindow(behind ? other : window.hwnd());
+      ASSERT_TRUE(window.set_text1_visible(visible));
+      EXPECT_EQ(GetForegroundWindow(), behind ? other : window.hwnd());
+      SetForegroundWindow(window.hwnd());
+      EXPECT_EQ(GetFocus(), w.control(visible ? ui::ControlId::Text1 : ui::ControlId::List1));
+    }
+  DestroyWindow(other);
   DestroyWindow(window.hwnd());
 }
 

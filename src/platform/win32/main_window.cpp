@@ -520,10 +520,19 @@ void MainWindow::cancel_text1_appends() {
 }
 
 ostrael::Status MainWindow::set_text1_visible(bool visible) {
-  HWND text1 = control(ui::ControlId::Text1);
-  // A hidden control that keeps the focus swallows the keyboard; the list takes it instead.
-  if (!visible && ::GetFocus() == text1) ::SetFocus(control(ui::focus_order()[1]));
-  ::ShowWindow(text1, visible ? SW_SHOW : SW_HIDE);
+  HWND text1 = control(ui::ControlId::Text1), list1 = control(ui::ControlId::List1);
+  // The keyboard never stays with a view nobody sees: a hidden Text1 would swallow it, and a
+  // covered List1 would move a selection under the message. SetFocus on a control of a window
+  // that is not active activates the window and brings it in front of the one the user is in,
+  // which a screen reader's press must not do; there the focus it gets back on activation moves.
+  bool active = ::GetActiveWindow() == hwnd_;
+  HWND from = visible ? list1 : text1, to = visible ? text1 : list1;
+  if (visible) ::ShowWindow(text1, SW_SHOW);
+  if ((active ? ::GetFocus() : focus_) == from) {
+    if (active) ::SetFocus(to);
+    else focus_ = to;
+  }
+  if (!visible) ::ShowWindow(text1, SW_HIDE);
   return {};
 }
 
