@@ -3,7 +3,7 @@
 
   close.gif message.gif info.gif open.gif   the four picture buttons at 48 px
   close-60.gif ... open-144.gif             the same at 60, 72, 96 and 144 px, for scaled screens
-  hand.cur                                  the hand cursor over the picture buttons
+  hand.cur                                  the hand cursor over the picture buttons, seven sizes
   ostrael.ico                               the window icon, nine images
 
 and the contact sheet docs/assets.png.  Everything is drawn here; Pillow only
@@ -637,19 +637,75 @@ HAND = """
 HOTSPOT = (5, 0)
 
 
+# Windows' cursor sizes for 100 % to 300 %; the file holds them all, smallest first.
+CURSOR_SIZES = [32, 40, 48, 56, 64, 80, 96]
+
+# The same hand as shapes for the larger sizes, in the art's own coordinates: pixel (c, r) is the
+# square from (c, r) to (c + 1, r + 1). Each part is the white inside; its black outline is the
+# part grown by one unit on every side. Drawn at 32 px they give back the art pixel for pixel.
+# The palm takes in the narrow edge of the hand right of the knuckles.
+HAND_PALM = ("poly", [(4, 12), (18, 12), (18, 10.5), (18.5, 10), (19, 10.5), (19, 12.5), (18, 13.5),
+                      (18, 16.5), (16, 22.5), (16, 23), (5.5, 23), (1, 14), (1, 13), (4, 13)])
+HAND_CUFF = ("rrect", 5, 24, 16, 25, 0)
+HAND_KNUCKLES = [   # the three folded fingers, right to left
+    ("rrect", 15, 9, 17, 14, 0.6), ("rrect", 12, 8, 14, 14, 0.6), ("rrect", 8, 7, 11, 14, 0.7)]
+HAND_INDEX = ("rrect", 4, 1, 7, 14, 1.0)
+HAND_THUMB = ("rrect", 1, 12, 3, 15, 0.7)
+
+
 def hand_rows():
     rows = HAND.strip("\n").split("\n")
     assert len(rows) == 32 and all(len(r) == 32 for r in rows), "the hand is 32 x 32"
-    assert rows[HOTSPOT[1]][HOTSPOT[0]] == "#", "the hot spot lies on the fingertip"
+    assert fingertip(rows) == HOTSPOT, "the hot spot lies on the fingertip"
     return rows
 
 
+def hand_part(cv, part, grow=0.0):
+    """The part's mask, grown by `grow` units with round corners, as its outline needs."""
+    if part[0] == "rrect":
+        _, x0, y0, x1, y1, r = part
+        return cv.rrect(x0 - grow, y0 - grow, x1 + grow, y1 + grow, r + grow)
+    points = part[1]
+    m = cv.polygon(points)
+    if grow:
+        m = union(m, *[cv.capsule(p, q, 2 * grow) for p, q in zip(points, points[1:] + points[:1])])
+    return m
+
+
+def drawn_hand(size):
+    """The hand at `size` px in the art's notation: the screen where half a pixel or less is
+    covered (so edges that split a pixel do not stick out), else black unless mostly white."""
+    cv = Canvas(size, (0, 0, 0), design=32)
+    # Back to front, each part outlined: the folded fingers' outlines become the lines between
+    # them; then the palm's inside again, which clears their ends and the thumb's where they join it.
+    for part in [HAND_PALM, HAND_CUFF, *HAND_KNUCKLES, HAND_INDEX, HAND_THUMB]:
+        cv.paint((0, 0, 0), hand_part(cv, part, 1.0))
+        cv.paint((255, 255, 255), hand_part(cv, part))
+    cv.paint((255, 255, 255), hand_part(cv, HAND_PALM))
+    rgb, alpha = cv.downsample()
+    cells = ["." if a <= 128 else "o" if 2 * w > a else "#"
+             for w, a in zip(rgb.convert("L").getdata(), alpha.getdata())]
+    return ["".join(cells[y * size:(y + 1) * size]) for y in range(size)]
+
+
+def fingertip(rows):
+    """The hot spot: the middle of the topmost black run, which is the index finger's tip."""
+    y = next(y for y, row in enumerate(rows) if "#" in row)
+    first, last = rows[y].index("#"), rows[y].rindex("#")
+    assert "." not in rows[y][first:last] and last < len(rows) * 8 // 32, "the top row holds only the fingertip"
+    return (first + last) // 2, y
+
+
 def cursor_bytes():
-    rows = hand_rows()
-    cells = "".join(rows)
-    image = dib(32, 1, [(0, 0, 0), (255, 255, 255)], [1 if c == "o" else 0 for c in cells],
-                [c == "." for c in cells])
-    return ico_bytes(2, [(32, HOTSPOT, image)])
+    assert drawn_hand(32) == hand_rows(), "the shapes no longer trace the art"
+    entries = []
+    for size in CURSOR_SIZES:
+        rows = hand_rows() if size == 32 else drawn_hand(size)
+        cells = "".join(rows)
+        image = dib(size, 1, [(0, 0, 0), (255, 255, 255)], [1 if c == "o" else 0 for c in cells],
+                    [c == "." for c in cells])
+        entries.append((size, fingertip(rows), image))
+    return ico_bytes(2, entries)
 
 
 # ---------------------------------------------------------------- contact sheet
