@@ -104,8 +104,9 @@ TEST_F(Resources, TheHandAtASizeNotDrawnKeepsItsHotSpotAtTheFingertip) {
     BITMAP colour{};
     GetObjectW(info.hbmColor, sizeof colour, &colour);
     EXPECT_TRUE(colour.bmWidth == size && colour.bmHeight == size && colour.bmBitsPixel == 32) << size;
-    EXPECT_NEAR(info.xHotspot, 5.0 * size / 32, 1.0) << size;
-    EXPECT_LE(info.yHotspot, 1u) << size;
+    // Within a pixel of the 32 px drawing's fingertip at (5, 0), at this size.
+    EXPECT_NEAR(info.xHotspot, 5.0 * size / 32, size / 32.0) << size;
+    EXPECT_LE(info.yHotspot * 32.0 / size, 1.0) << size;
     DeleteObject(info.hbmMask);
     DeleteObject(info.hbmColor);
   }
