@@ -4,8 +4,10 @@
 #include "pictures.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "failure.h"
 #include "resource.h"

@@ -1,4 +1,5 @@
-// Loading a DLL the program needs only on first use, from the system folder only.
+// Loading a DLL the program needs only on first use, from the system folder only, and finding the
+// functions newer systems have.
 #pragma once
 
 #include <windows.h>
