@@ -89,11 +89,8 @@ void pump() {
 
 // Text1 and List1 are children of Frame1, the rest of the form.
 HWND control_window(HWND form, ControlId id) {
-  for (std::size_t i = 0; i < ostrael::ui::kControls.size(); ++i) {
-    const ostrael::ui::Control& c = ostrael::ui::kControls[i];
-    if (c.id == id) return ::GetDlgItem(c.container ? control_window(form, *c.container) : form, win32::control_id(i));
-  }
-  return nullptr;
+  const ostrael::ui::Control& c = ostrael::ui::control(id);
+  return ::GetDlgItem(c.container ? control_window(form, *c.container) : form, win32::control_id(ostrael::ui::control_index(id)));
 }
 
 std::string temp_folder() {
@@ -119,9 +116,9 @@ TEST(ClickSoak, GdiAndUserObjectsStayTheSame) {
 
   {
     win32::Pictures pictures;
-    ASSERT_TRUE(pictures.load(instance));
     win32::MainWindow window(instance, pictures);
     ASSERT_TRUE(window.create());
+    ASSERT_TRUE(pictures.load(instance, window.dpi()));
     PenFolder application(pen);
     win32::FileInput files;
     win32::TextConversions text;

@@ -19,6 +19,7 @@
 
 #include "accessible.h"
 #include "main_window.h"
+#include "ui/gif.h"
 #include "ui/layout.h"
 #include "unique_handle.h"
 #include "utf16.h"
@@ -50,6 +51,15 @@ void write_file(const std::wstring& path, const std::string& bytes) {
   ASSERT_TRUE(file) << win32::to_utf8(path);
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+}
+
+// The file's first 1 MiB; empty if it cannot be read.
+std::string read_file(const std::wstring& path) {
+  win32::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string bytes(1 << 20, '\0');
+  DWORD read = 0;
+  if (!file || !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
+  return bytes.substr(0, read);
 }
 
 // A folder on the mapped drive holding a copy of the program, and maybe a message.txt.
@@ -177,11 +187,7 @@ struct Window {
 
   HWND control(std::size_t index) const {
     const ui::Control& c = ui::kControls[index];
-    HWND parent = hwnd;
-    if (c.container)
-      for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-        if (ui::kControls[i].id == *c.container) parent = control(i);
-    return GetDlgItem(parent, win32::control_id(index));
+    return GetDlgItem(c.container ? control(*c.container) : hwnd, win32::control_id(index));
   }
   // The control's index in the layout table, or the table's size for a window not in it.
   std::size_t which(HWND window) const {
@@ -189,11 +195,7 @@ struct Window {
     while (i < ui::kControls.size() && control(i) != window) ++i;
     return i;
   }
-  HWND control(ui::ControlId id) const {
-    for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-      if (ui::kControls[i].id == id) return control(i);
-    return nullptr;
-  }
+  HWND control(ui::ControlId id) const { return control(ui::control_index(id)); }
   // WM_GETTEXT itself: GetWindowTextW does not ask controls of other processes.
   std::wstring text(HWND control) const {
     auto length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
@@ -223,7 +225,7 @@ struct Window {
     return r;
   }
   POINT screen_centre(std::size_t index) const {
-    ui::Rect r = ui::client_pixels(ui::kControls[index]);
+    ui::Rect r = ui::client_pixels(ui::kControls[index], static_cast<int>(GetDpiForWindow(hwnd)));
     POINT p{r.left + r.width / 2, r.top + r.height / 2};
     ClientToScreen(hwnd, &p);
     return p;
@@ -241,12 +243,6 @@ struct Window {
     return info.hwndFocus;
   }
 };
-
-std::size_t index_of(ui::ControlId id, int array_index = -1) {
-  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-    if (ui::kControls[i].id == id && ui::kControls[i].index == array_index) return i;
-  return ui::kControls.size();
-}
 
 void move_mouse(POINT p) {
   INPUT input{};
@@ -338,6 +334,26 @@ std::vector<std::pair<HWND, std::string>> tooltips(const Window& w, DWORD pid) {
   return tools;
 }
 
+// The screen's pixels in `r`, 0x00RRGGBB, top row first.
+std::vector<std::uint32_t> screen_pixels(const RECT& r) {
+  int width = r.right - r.left, height = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
+  GdiFlush();
+  std::vector<std::uint32_t> pixels(static_cast<std::uint32_t*>(bits), static_cast<std::uint32_t*>(bits) + width * height);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
 // The window with its frame as the screen shows it, as a BMP the test driver turns into PNG.
 void screenshot(const Window& w, const wchar_t* name) {
   std::wstring folder = env(L"OSTRAEL_E2E_ARTIFACTS");
@@ -347,26 +363,19 @@ void screenshot(const Window& w, const wchar_t* name) {
   RECT r;
   GetWindowRect(w.hwnd, &r);
   int width = r.right - r.left, height = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY | CAPTUREBLT);
-  GdiFlush();
+  std::vector<std::uint32_t> pixels = screen_pixels(r);
   DWORD stride = static_cast<DWORD>((width * 3 + 3) & ~3);
-  BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+  BITMAPINFOHEADER header{sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof header};
   file.bfSize = file.bfOffBits + stride * static_cast<DWORD>(height);
   std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
-  bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-  bytes.append(static_cast<const char*>(bits), stride * static_cast<DWORD>(height));
+  bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+  for (int y = height - 1; y >= 0; --y) {
+    std::size_t row = bytes.size();
+    for (int x = 0; x < width; ++x) bytes.append(reinterpret_cast<const char*>(&pixels[std::size_t(y * width + x)]), 3);
+    bytes.resize(row + stride, '\0');
+  }
   write_file(folder + L"\\" + name + L".bmp", bytes);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
 }
 
 BOOL CALLBACK add_window(HWND hwnd, LPARAM out) {
@@ -587,7 +596,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
     GetClassNameW(label, name, 16);
     EXPECT_EQ(lstrcmpiW(name, L"Static"), 0) << ui::control_name(id);
     EXPECT_FALSE(GetWindowLongW(label, GWL_STYLE) & (WS_VISIBLE | WS_TABSTOP | WS_GROUP)) << ui::control_name(id);
-    EXPECT_EQ(win32::to_utf8(w.text(label)), ui::accessible_name(ui::kControls[index_of(id)]));
+    EXPECT_EQ(win32::to_utf8(w.text(label)), ui::accessible_name(ui::control(id)));
   }
   EXPECT_FALSE(GetWindowLongW(w.control(ui::ControlId::List1), GWL_STYLE) & LBS_SORT);
 
@@ -626,9 +635,9 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
     }
     return info.hCursor;
   };
-  HCURSOR over_label = cursor_at(w.screen_centre(index_of(ui::ControlId::Label1, 0)), [](HCURSOR) { return true; });
-  HCURSOR over_picture = cursor_at(w.screen_centre(index_of(ui::ControlId::Image2)), [&](HCURSOR c) { return c != over_label; });
-  HCURSOR over_other_picture = cursor_at(w.screen_centre(index_of(ui::ControlId::Image3)), [&](HCURSOR c) { return c == over_picture; });
+  HCURSOR over_label = cursor_at(w.screen_centre(ui::control_index(ui::ControlId::Label1, 0)), [](HCURSOR) { return true; });
+  HCURSOR over_picture = cursor_at(w.screen_centre(ui::control_index(ui::ControlId::Image2)), [&](HCURSOR c) { return c != over_label; });
+  HCURSOR over_other_picture = cursor_at(w.screen_centre(ui::control_index(ui::ControlId::Image3)), [&](HCURSOR c) { return c == over_picture; });
   EXPECT_TRUE(over_label);
   EXPECT_NE(over_picture, over_label);
   EXPECT_EQ(over_picture, over_other_picture);
@@ -638,7 +647,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   screenshot(w, L"message-view");
 
   // Keyboard: typing changes nothing; Tab moves between Text1 and List1 only.
-  click(w.screen_centre(index_of(ui::ControlId::Text1)));
+  click(w.screen_centre(ui::control_index(ui::ControlId::Text1)));
   press_key('X');
   EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), crlf(message));
   press_key(VK_TAB);
@@ -647,14 +656,14 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   EXPECT_EQ(w.focus(), w.control(ui::ControlId::Text1));
 
   // A caption runs no code.
-  click_control(w, index_of(ui::ControlId::Label1, 2));
+  click_control(w, ui::control_index(ui::ControlId::Label1, 2));
   EXPECT_TRUE(w.text1_visible());
   EXPECT_TRUE(w.list_lines().empty());
 
   // Pen Info, twice: six lines each time, never twelve.
   for (int round = 0; round < 2; ++round) {
     std::size_t before = run.debug_lines().size();
-    click_control(w, index_of(ui::ControlId::Image3));
+    click_control(w, ui::control_index(ui::ControlId::Image3));
     expect_report_as_far_as_wine_goes(w, run, before);
     EXPECT_TRUE(w.text1_visible());
   }
@@ -664,7 +673,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   screenshot(w, L"after-pen-info-list-uncovered");
 
   // Owner Message shows the message again and leaves the list alone.
-  click_control(w, index_of(ui::ControlId::Image2));
+  click_control(w, ui::control_index(ui::ControlId::Image2));
   EXPECT_TRUE(wait_until([&] { return w.text1_visible(); }));
   EXPECT_EQ(w.list_lines().size(), 6u);
 
@@ -676,7 +685,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   std::set<DWORD> before = process_ids();
   std::set<HWND> windows_before = top_level_windows();
   std::size_t debug_before = run.debug_lines().size();
-  click_control(w, index_of(ui::ControlId::Image4));
+  click_control(w, ui::control_index(ui::ControlId::Image4));
   DWORD shell_pid = 0;
   EXPECT_TRUE(wait_until([&] {
     for (DWORD pid : process_ids())
@@ -715,7 +724,7 @@ TEST_F(EndToEnd, FromTheRootTheWholeWindowReportAndCommands) {
   EXPECT_EQ(run.debug_lines().size(), debug_before);
 
   // Close ends the process at once.
-  click_control(w, index_of(ui::ControlId::Image1));
+  click_control(w, ui::control_index(ui::ControlId::Image1));
   EXPECT_TRUE(run.exited(5s));
   EXPECT_EQ(run.exit_code(), 0u);
   EXPECT_FALSE(run.crashed());
@@ -729,9 +738,9 @@ TEST_F(EndToEnd, FromASubdirectoryWithSpacesAndNonAsciiName) {
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
   EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), L"UTF-16 message \u2603\r\nsecond line");
-  click_control(w, index_of(ui::ControlId::Image3));
+  click_control(w, ui::control_index(ui::ControlId::Image3));
   expect_report_as_far_as_wine_goes(w, run, 0);
-  click_control(w, index_of(ui::ControlId::Image1));
+  click_control(w, ui::control_index(ui::ControlId::Image1));
   EXPECT_TRUE(run.exited(5s));
   EXPECT_FALSE(run.crashed());
 }
@@ -823,14 +832,8 @@ TEST_F(EndToEnd, ALongMessageKeepsTheViewWhileItFillsIn) {
 // stands in the file, without its byte-order mark and with every line break.
 TEST_F(EndToEnd, APenMadeForAnOwnerShowsTheTemplateMessage) {
   std::wstring folder = drive() + L"\\made";
-  win32::UniqueFile file(CreateFileW((folder + L"\\message.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(file) << "the driver did not lay out the pen";
-  std::string bytes(4096, '\0');
-  DWORD read = 0;
-  ASSERT_TRUE(ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr));
-  bytes.resize(read);
-  ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
+  std::string bytes = read_file(folder + L"\\message.txt");
+  ASSERT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF") << "the driver did not lay out the pen";
 
   Debuggee run(folder + L"\\Ostrael.exe");
   Window w{run.window()};
@@ -852,7 +855,7 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
   Debuggee run(prepare(L"screen reader", message));
   Window w{run.window()};
   ASSERT_TRUE(w.hwnd);
-  const std::size_t information = index_of(ui::ControlId::Image3);
+  const std::size_t information = ui::control_index(ui::ControlId::Image3);
 
   // What a sighted finder sees, before any reader asks: at rest, pointing at a picture and
   // pressing it. Released where it was pressed, it is the mouse's Pen Info the reader's is
@@ -918,14 +921,24 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
     for (std::size_t i = 0; i < by_reader.size(); ++i)
       if (by_reader[i].rfind("Free Space: ", 0) != 0) EXPECT_EQ(by_reader[i], by_mouse[i]);
 
-    // Message brings the message view back in front.
+    // Message brings the message view back in front. Pressed while a window of another program
+    // is active, it leaves that one in front, and the focus the list had goes to the message when
+    // the window is activated again.
     ShowWindow(w.control(ui::ControlId::Text1), SW_HIDE);
-    EXPECT_EQ(client_object(w.control(index_of(ui::ControlId::Image2)))->accDoDefaultAction(self), S_OK);
+    click_control(w, ui::control_index(ui::ControlId::List1));
+    ASSERT_EQ(w.focus(), w.control(ui::ControlId::List1));
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(SetForegroundWindow(other));
+    EXPECT_EQ(client_object(w.control(ui::control_index(ui::ControlId::Image2)))->accDoDefaultAction(self), S_OK);
     EXPECT_TRUE(wait_until([&] { return w.text1_visible(); }));
+    EXPECT_EQ(GetForegroundWindow(), other);
+    SetForegroundWindow(w.hwnd);
+    EXPECT_TRUE(wait_until([&] { return w.focus() == w.control(ui::ControlId::Text1); }));
+    DestroyWindow(other);
 
     // Close ends the program. Wine's RPC sends the reply from a thread of its own, which the
     // program's end can overtake; a handler run inside the call would never reply at all.
-    HRESULT closed = client_object(w.control(index_of(ui::ControlId::Image1)))->accDoDefaultAction(self);
+    HRESULT closed = client_object(w.control(ui::control_index(ui::ControlId::Image1)))->accDoDefaultAction(self);
     EXPECT_TRUE(closed == S_OK || closed == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)) << std::hex << closed;
     EXPECT_TRUE(run.exited(5s));
     EXPECT_EQ(run.exit_code(), 0u);
@@ -940,7 +953,7 @@ TEST_F(EndToEnd, AScreenReaderHearsEveryControlAndPressesThePictures) {
 TEST(PictureObject, OffersNoInterfaceButItsOwn) {
   HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 48, 48, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(window);
-  LRESULT answer = win32::answer_get_object(window, ui::kControls[index_of(ui::ControlId::Image3)], 0, OBJID_CLIENT);
+  LRESULT answer = win32::answer_get_object(window, ui::control(ui::ControlId::Image3), 0, OBJID_CLIENT);
   ASSERT_GT(answer, 0);
   win32::ComPtr<IAccessible> object;
   ASSERT_EQ(ObjectFromLresult(answer, IID_IAccessible, 0, object.put_void()), S_OK);
@@ -953,6 +966,38 @@ TEST(PictureObject, OffersNoInterfaceButItsOwn) {
   DestroyWindow(window);
 }
 
+// At 120, 144 and 192 dpi (the driver runs this at each), each picture on screen is the drawing
+// made for its size, pixel for pixel over the button face. At 96 dpi the kept screenshots show it.
+TEST_F(EndToEnd, ThePicturesAreMadeForTheDpi) {
+  if (GetDpiForSystem() == ui::kDesignDpi) GTEST_SKIP() << "the screenshots compared at 96 dpi show the pictures";
+  Debuggee run(prepare(L"dpi", "Hello finder!\nThis pen belongs to Ann.\n"));
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd);
+  const int dpi = static_cast<int>(GetDpiForWindow(w.hwnd));
+  move_mouse(w.away());  // at 200 % below the window is off the desktop; it stops at the edge
+  screenshot(w, (L"at-rest-" + std::to_wstring(dpi)).c_str());
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const std::uint32_t face_rgb = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
+  for (const ui::Control& c : ui::kControls) {
+    if (c.type != ui::ControlType::Image) continue;
+    ui::Rect r = ui::client_pixels(c, dpi);
+    std::string file = ui::asset_file(c.picture, r.width);
+    auto drawn = ui::decode_gif(read_file(env(L"OSTRAEL_E2E_ASSETS") + L"\\" + win32::to_utf16(file)));
+    ASSERT_TRUE(drawn && drawn->width == r.width && drawn->height == r.height) << file;
+    POINT at{r.left, r.top};
+    ClientToScreen(w.hwnd, &at);
+    std::vector<std::uint32_t> shown = screen_pixels({at.x, at.y, at.x + r.width, at.y + r.height});
+    std::size_t wrong = 0;
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+      std::uint32_t p = drawn->pixels[k];  // opaque or transparent
+      wrong += (shown[k] & 0xFFFFFF) != (p >> 24 ? p & 0xFFFFFF : face_rgb);
+    }
+    EXPECT_EQ(wrong, 0u) << file;
+  }
+  PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(run.exited(5s));
+}
+
 // A FIFO named message.txt (prepared by the driver on the Unix side) must not hang the start.
 TEST_F(EndToEnd, AFifoAsMessageDoesNotHangTheStart) {
   Debuggee run(prepare(L"fifo"));
@@ -961,6 +1006,40 @@ TEST_F(EndToEnd, AFifoAsMessageDoesNotHangTheStart) {
   EXPECT_EQ(w.text(w.control(ui::ControlId::Text1)), L"");
   PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
   EXPECT_TRUE(run.exited(5s));
+}
+
+// The program's window made in this process, with the pictures of the program on the drive, since
+// Wine shows another process a cursor's handle but not its bitmaps. The hand a picture shows has
+// the size Windows gives a cursor at the window's dpi. The focus follows the view that shows: at
+// once while the window is active; while another is, as when a reader presses a picture, only
+// where it goes back to on activation, and the other window stays in front.
+TEST_F(EndToEnd, InThisProcessTheHandFitsTheDpiAndTheFocusFollowsTheView) {
+  win32::Pictures pictures;
+  win32::MainWindow window(GetModuleHandleW(nullptr), pictures);
+  ASSERT_TRUE(window.create());
+  HMODULE program = LoadLibraryExW((drive() + L"\\Ostrael.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(program && pictures.load(program, window.dpi()));
+  window.show();
+  Window w{window.hwnd()};
+  HWND picture = w.control(ui::ControlId::Image2);
+  SendMessageW(picture, WM_SETCURSOR, reinterpret_cast<WPARAM>(picture), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  ICONINFO hand{};
+  BITMAP mask{};
+  ASSERT_TRUE(GetIconInfo(GetCursor(), &hand) && GetObjectW(hand.hbmMask, sizeof mask, &mask));
+  EXPECT_EQ(mask.bmWidth, GetSystemMetricsForDpi(SM_CXCURSOR, static_cast<UINT>(window.dpi())));
+
+  HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr);
+  for (bool behind : {false, true})
+    for (bool visible : {false, true}) {
+      SCOPED_TRACE(std::string(behind ? "behind another window, " : "active, ") + (visible ? "shown" : "hidden"));
+      SetForegroundWindow(behind ? other : window.hwnd());
+      ASSERT_TRUE(window.set_text1_visible(visible));
+      EXPECT_EQ(GetForegroundWindow(), behind ? other : window.hwnd());
+      SetForegroundWindow(window.hwnd());
+      EXPECT_EQ(GetFocus(), w.control(visible ? ui::ControlId::Text1 : ui::ControlId::List1));
+    }
+  DestroyWindow(other);
+  DestroyWindow(window.hwnd());
 }
 
 }  // namespace

@@ -7,10 +7,14 @@
 #include <fstream>
 #include <string>
 
+#include "pictures.h"
 #include "resource.h"
+#include "ui/gif.h"
 #include "ui/layout.h"
 
 namespace {
+
+namespace ui = ostrael::ui;
 
 class Resources : public testing::Test {
  protected:
@@ -80,9 +84,32 @@ TEST_F(Resources, TheHandCursorHasItsHotSpotAtTheFingertip) {
   DestroyCursor(cursor);
 }
 
-TEST_F(Resources, TheFourPicturesAreGifs) {
+// A size's ids are the 48 px ones, a step up for each larger size drawn.
+TEST_F(Resources, EachPictureIsAGifAtEachSize) {
   for (int id : {IDR_CLOSE_GIF, IDR_MESSAGE_GIF, IDR_INFO_GIF, IDR_OPEN_GIF})
-    EXPECT_EQ(bytes(RT_RCDATA, id).substr(0, 6), "GIF89a") << id;
+    for (std::size_t step = 0; step < ui::kPictureSizes.size(); ++step) {
+      auto picture = ui::decode_gif(bytes(RT_RCDATA, id + IDR_SIZE_STEP * static_cast<int>(step)));
+      EXPECT_TRUE(picture && picture->width == ui::kPictureSizes[step]) << id << " at " << ui::kPictureSizes[step];
+    }
+}
+
+// Between the sizes drawn, and past the largest at 400 %, the hand is made from the next larger
+// drawing or the largest: an alpha cursor of the size asked for, its hot spot at the fingertip.
+TEST_F(Resources, TheHandAtASizeNotDrawnKeepsItsHotSpotAtTheFingertip) {
+  for (int size : {36, 128}) {
+    auto hand = win32::hand_cursor(exe_, size);
+    ASSERT_TRUE(hand) << size;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(hand->get(), &info));
+    BITMAP colour{};
+    GetObjectW(info.hbmColor, sizeof colour, &colour);
+    EXPECT_TRUE(colour.bmWidth == size && colour.bmHeight == size && colour.bmBitsPixel == 32) << size;
+    // Within a pixel of the 32 px drawing's fingertip at (5, 0), at this size.
+    EXPECT_NEAR(info.xHotspot, 5.0 * size / 32, size / 32.0) << size;
+    EXPECT_LE(info.yHotspot * 32.0 / size, 1.0) << size;
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+  }
 }
 
 TEST_F(Resources, VersionRecord) {

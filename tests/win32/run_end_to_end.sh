@@ -1,6 +1,7 @@
 #!/bin/sh
 # Drives the end-to-end harness: a private Xvfb, a Wine prefix with a virtual desktop, a folder
-# mapped as drive P: with a label and serial, then the harness itself and its screenshots.
+# mapped as drive P: with a label and serial, then the harness itself and its screenshots; then
+# its dpi tests again in a copy of the prefix at 120, 144 and 192 dpi.
 # Usage: run_end_to_end.sh Ostrael.exe end_to_end.exe work-dir artifacts-dir
 set -eu
 exe=$1 harness=$2 work=$3 artifacts=$4
@@ -14,7 +15,7 @@ xvfb_pid=
 cleanup() {
   wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -f "$WINEPREFIX/dosdevices/p:"
+  rm -f "$work"/prefix*/dosdevices/p:
   rm -rf "$pen"
 }
 trap cleanup EXIT INT TERM
@@ -62,7 +63,21 @@ ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
 
 rm -f "$artifacts"/*.bmp "$artifacts/msaa-tree.txt"
 status=0
-OSTRAEL_E2E_DRIVE=P: OSTRAEL_E2E_ARTIFACTS="$(winepath -w "$artifacts" 2>/dev/null)" wine "$harness" || status=$?
+export OSTRAEL_E2E_DRIVE=P: OSTRAEL_E2E_ARTIFACTS="$(winepath -w "$artifacts" 2>/dev/null)"
+export OSTRAEL_E2E_ASSETS="$(winepath -w "$(dirname "$0")/../../src/ui/assets" 2>/dev/null)"
+wine "$harness" || status=$?
+
+# Wine takes its one dpi from LogPixels in the prefix, and only a session started after the
+# change has it throughout. A copy of the prefix keeps the one above at 96 dpi.
+wineserver -k
+[ -f "$work/prefix-scaled/system.reg" ] || cp -a "$WINEPREFIX" "$work/prefix-scaled"
+export WINEPREFIX="$work/prefix-scaled"
+ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
+for dpi in 120 144 192; do
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+  wineserver -w
+  wine "$harness" --gtest_filter='EndToEnd.ThePicturesAreMadeForTheDpi:EndToEnd.InThisProcess*' || status=$?
+done
 
 for bmp in "$artifacts"/*.bmp; do
   [ -e "$bmp" ] || continue
@@ -73,11 +88,13 @@ done
 # pixel, since Wine under Xvfb draws the same window the same way every run. A mismatch leaves
 # the differences beside the screenshot; after a change to the window that is meant, the new
 # screenshots replace the kept ones. Text1's caret blinks at the start of its first line once a
-# press has activated the window, so that spot is left out of the comparison.
-caret='rectangle 20,36 28,58'
+# press has activated the window, so that spot, half as large again at 144 dpi, is left out of the
+# comparison.
 for reference in "$(dirname "$0")"/reference/*.png; do
   shot="$artifacts/$(basename "$reference")"
   [ -e "$shot" ] || continue
+  caret='rectangle 20,36 28,58'
+  case $shot in *-144.png) caret='rectangle 30,54 42,87' ;; esac
   convert "$reference" -fill magenta -draw "$caret" "$work/reference.png"
   convert "$shot" -fill magenta -draw "$caret" "$work/shot.png"
   if ! compare -metric AE "$work/reference.png" "$work/shot.png" "${shot%.png}-differences.png" 2>/dev/null; then

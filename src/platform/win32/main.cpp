@@ -38,13 +38,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   ::InitCommonControlsEx(&common);
 
   win32::Pictures pictures;
-  if (auto status = pictures.load(instance); !status) application.report_unhandled(describe(status.failure()));
-
   win32::MainWindow window(instance, pictures);
   if (auto status = window.create(); !status) {
     application.report_unhandled(describe(status.failure()));
     return 1;
   }
+  // Made for the dpi the window got, before it first paints.
+  if (auto status = pictures.load(instance, window.dpi()); !status) application.report_unhandled(describe(status.failure()));
   win32::FileInput files;
   win32::TextConversions text;
   win32::DriveProvider drives;

@@ -9,6 +9,7 @@
 #include "accessible.h"
 #include "failure.h"
 #include "resource.h"
+#include "system_library.h"
 #include "utf16.h"
 
 namespace win32 {
@@ -28,8 +29,7 @@ constexpr UINT_PTR kAppendTimer = 1;
 
 // Per-monitor dpi exists from Windows 10 on; older systems have one dpi for everything.
 int window_dpi(HWND hwnd) {
-  using Fn = UINT(WINAPI*)(HWND);
-  static auto get_dpi = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static auto get_dpi = user32_function<decltype(&::GetDpiForWindow)>("GetDpiForWindow");
   if (get_dpi)
     if (UINT dpi = get_dpi(hwnd)) return static_cast<int>(dpi);
   HDC screen = ::GetDC(nullptr);
@@ -41,8 +41,7 @@ int window_dpi(HWND hwnd) {
 int system_dpi() { return window_dpi(nullptr); }
 
 void adjust_window_rect(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
-  using Fn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
-  static auto adjust = reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  static auto adjust = user32_function<decltype(&::AdjustWindowRectExForDpi)>("AdjustWindowRectExForDpi");
   if (!adjust || !adjust(&rect, style, FALSE, ex_style, static_cast<UINT>(dpi))) ::AdjustWindowRectEx(&rect, style, FALSE, ex_style);
 }
 
@@ -142,20 +141,15 @@ std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t
   return end;
 }
 
-HWND MainWindow::control(ui::ControlId id) const {
-  for (std::size_t i = 0; i < ui::kControls.size(); ++i)
-    if (ui::kControls[i].id == id) return controls_[i];
-  return nullptr;
-}
+HWND MainWindow::control(ui::ControlId id) const { return controls_[ui::control_index(id)]; }
+
+int MainWindow::dpi() const { return window_dpi(hwnd_); }
 
 ostrael::Status MainWindow::register_classes() {
   HICON big = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
   HICON small = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON,
                                                 ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  HCURSOR hand = static_cast<HCURSOR>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, 0, 0, LR_SHARED));
-  if (!hand) return last_error_failure("LoadImageW");
-
   WNDCLASSEXW form{};
   form.cbSize = sizeof form;
   form.lpfnWndProc = window_proc;
@@ -167,12 +161,12 @@ ostrael::Status MainWindow::register_classes() {
   form.lpszClassName = kWindowClass;
   if (!::RegisterClassExW(&form)) return last_error_failure("RegisterClassExW");
 
-  // The pictures carry the hand as their class cursor, so it shows over them and nowhere else.
+  // The pictures set the hand made for the window's dpi themselves; the arrow is for when it failed.
   WNDCLASSEXW picture{};
   picture.cbSize = sizeof picture;
   picture.lpfnWndProc = picture_proc;
   picture.hInstance = instance_;
-  picture.hCursor = hand;
+  picture.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   picture.lpszClassName = kPictureClass;
   if (!::RegisterClassExW(&picture)) return last_error_failure("RegisterClassExW");
   return {};
@@ -313,12 +307,9 @@ RECT MainWindow::control_rect(std::size_t index, int dpi) const {
   const ui::Control& c = ui::kControls[index];
   ui::Rect r = ui::client_pixels(c, dpi);
   if (c.container) {
-    for (const ui::Control& parent : ui::kControls)
-      if (parent.id == *c.container) {
-        ui::Rect p = ui::client_pixels(parent, dpi);
-        r.left -= p.left;
-        r.top -= p.top;
-      }
+    ui::Rect p = ui::client_pixels(ui::control(*c.container), dpi);
+    r.left -= p.left;
+    r.top -= p.top;
   }
   return {r.left, r.top, r.left + r.width, r.top + r.height};
 }
@@ -404,6 +395,8 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_DPICHANGED: {
       int dpi = HIWORD(wparam);
+      // What fails to load for the new dpi is drawn as nothing, as at the start.
+      (void)pictures_.load(instance_, dpi);
       if (make_fonts(dpi)) lay_out(dpi);
       const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
       ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -421,11 +414,11 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* owner = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(::GetParent(hwnd), GWLP_USERDATA));
   switch (message) {
     case WM_PAINT: {
       PAINTSTRUCT paint;
       HDC dc = ::BeginPaint(hwnd, &paint);
-      auto* owner = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(::GetParent(hwnd), GWLP_USERDATA));
       std::size_t index = index_of(hwnd);
       RECT client;
       ::GetClientRect(hwnd, &client);
@@ -435,6 +428,12 @@ LRESULT CALLBACK MainWindow::picture_proc(HWND hwnd, UINT message, WPARAM wparam
     }
     case WM_ERASEBKGND:
       return 1;  // WM_PAINT fills the whole picture
+    case WM_SETCURSOR:
+      if (HCURSOR hand = owner ? owner->pictures_.hand() : nullptr) {
+        ::SetCursor(hand);
+        return TRUE;
+      }
+      break;
     case WM_LBUTTONDOWN:
       ::SetCapture(hwnd);
       return 0;
@@ -521,10 +520,19 @@ void MainWindow::cancel_text1_appends() {
 }
 
 ostrael::Status MainWindow::set_text1_visible(bool visible) {
-  HWND text1 = control(ui::ControlId::Text1);
-  // A hidden control that keeps the focus swallows the keyboard; the list takes it instead.
-  if (!visible && ::GetFocus() == text1) ::SetFocus(control(ui::focus_order()[1]));
-  ::ShowWindow(text1, visible ? SW_SHOW : SW_HIDE);
+  HWND text1 = control(ui::ControlId::Text1), list1 = control(ui::ControlId::List1);
+  // The keyboard never stays with a view nobody sees: a hidden Text1 would swallow it, and a
+  // covered List1 would move a selection under the message. SetFocus on a control of a window
+  // that is not active activates the window and brings it in front of the one the user is in,
+  // which a screen reader's press must not do; there the focus it gets back on activation moves.
+  bool active = ::GetActiveWindow() == hwnd_;
+  HWND from = visible ? list1 : text1, to = visible ? text1 : list1;
+  if (visible) ::ShowWindow(text1, SW_SHOW);
+  if ((active ? ::GetFocus() : focus_) == from) {
+    if (active) ::SetFocus(to);
+    else focus_ = to;
+  }
+  if (!visible) ::ShowWindow(text1, SW_HIDE);
   return {};
 }
 

@@ -32,7 +32,8 @@ inline constexpr wchar_t kWindowClass[] = L"ostraelen";
 
 class MainWindow final : public ostrael::Controls {
  public:
-  MainWindow(HINSTANCE instance, const Pictures& pictures) : instance_(instance), pictures_(pictures) {}
+  // The window makes `pictures` again when its dpi changes.
+  MainWindow(HINSTANCE instance, Pictures& pictures) : instance_(instance), pictures_(pictures) {}
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
@@ -45,6 +46,7 @@ class MainWindow final : public ostrael::Controls {
   // a picture before the window shows, so they are added after show() and cost it nothing.
   ostrael::Status add_tooltips();
   HWND hwnd() const { return hwnd_; }
+  int dpi() const;
 
   ostrael::Status set_text1_text(std::string_view text) override;
   ostrael::Status set_text1_visible(bool visible) override;
@@ -78,7 +80,7 @@ class MainWindow final : public ostrael::Controls {
   HWND control(ostrael::ui::ControlId id) const;
 
   HINSTANCE instance_;
-  const Pictures& pictures_;
+  Pictures& pictures_;
   ostrael::ostraelen* form_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;

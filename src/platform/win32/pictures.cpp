@@ -1,29 +1,37 @@
-// GIF resources into 32-bit DIB sections, drawn with GDI's alpha blending. No image library is
-// loaded: at start-up that alone cost more than the rest of the window.
+// GIF resources into 32-bit DIB sections, drawn with GDI's alpha blending, and the hand cursor,
+// both made for one dpi. No image library is loaded: at start-up that alone cost more than the
+// rest of the window.
 #include "pictures.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "failure.h"
 #include "resource.h"
+#include "system_library.h"
 #include "ui/gif.h"
 
 namespace win32 {
 
 namespace {
 
-using ostrael::ui::Asset;
+namespace ui = ostrael::ui;
+using ui::Asset;
 
-int resource_id(Asset asset) {
+int resource_id(Asset asset, int size) {
+  int id = 0;
   switch (asset) {
-    case Asset::CloseGif: return IDR_CLOSE_GIF;
-    case Asset::MessageGif: return IDR_MESSAGE_GIF;
-    case Asset::InfoGif: return IDR_INFO_GIF;
-    case Asset::OpenGif: return IDR_OPEN_GIF;
-    case Asset::None: break;
+    case Asset::CloseGif: id = IDR_CLOSE_GIF; break;
+    case Asset::MessageGif: id = IDR_MESSAGE_GIF; break;
+    case Asset::InfoGif: id = IDR_INFO_GIF; break;
+    case Asset::OpenGif: id = IDR_OPEN_GIF; break;
+    case Asset::None: return 0;
   }
-  return 0;
+  auto step = std::find(ui::kPictureSizes.begin(), ui::kPictureSizes.end(), size) - ui::kPictureSizes.begin();
+  return id + IDR_SIZE_STEP * static_cast<int>(step);
 }
 
 ostrael::Result<std::string_view> resource_bytes(HINSTANCE instance, int id) {
@@ -36,40 +44,124 @@ ostrael::Result<std::string_view> resource_bytes(HINSTANCE instance, int id) {
   return std::string_view(static_cast<const char*>(bytes), size);
 }
 
+// The picture of a control at `dpi`, at the control's size: the drawing of that size, else the
+// next larger one reduced (enlarged only past the largest), here once and never when painting.
+ostrael::Result<ui::Picture> picture_for(HINSTANCE instance, const ui::Control& control, int dpi) {
+  ui::Rect size = ui::client_pixels(control, dpi);
+  int drawn = ui::drawn_size_for(std::max(size.width, size.height), ui::kPictureSizes);
+  ASSIGN_OR_FORWARD(std::string_view bytes, resource_bytes(instance, resource_id(control.picture, drawn)));
+  ASSIGN_OR_FORWARD(ui::Picture picture, ui::decode_gif(bytes));
+  return ui::resized(picture, size.width, size.height);
+}
+
+BITMAPINFO top_down_32bpp(int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+ostrael::Result<UniqueBitmap> dib_section(const ui::Picture& picture) {
+  BITMAPINFO info = top_down_32bpp(picture.width, picture.height);
+  void* bits = nullptr;
+  UniqueBitmap bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap) return last_error_failure("CreateDIBSection");
+  std::memcpy(bits, picture.pixels.data(), picture.pixels.size() * sizeof picture.pixels[0]);
+  return bitmap;
+}
+
+// The size Windows gives a cursor at `dpi`. Systems before per-monitor dpi scale it with the
+// system dpi.
+int cursor_size(int dpi) {
+  static auto for_dpi = user32_function<decltype(&::GetSystemMetricsForDpi)>("GetSystemMetricsForDpi");
+  if (for_dpi)
+    if (int size = for_dpi(SM_CXCURSOR, static_cast<UINT>(dpi)); size > 0) return size;
+  return ::MulDiv(ui::kCursorSizes.front(), dpi, ui::kDesignDpi);
+}
+
+// A 1-bpp cursor's pixels: its mask bitmap holds the AND mask over the XOR mask.
+ostrael::Result<ui::Picture> monochrome_pixels(HBITMAP mask, int size) {
+  BITMAPINFO info = top_down_32bpp(size, 2 * size);
+  std::vector<std::uint32_t> bits(std::size_t(size) * std::size_t(size) * 2);
+  HDC screen = ::GetDC(nullptr);
+  int rows = ::GetDIBits(screen, mask, 0, static_cast<UINT>(2 * size), bits.data(), &info, DIB_RGB_COLORS);
+  ::ReleaseDC(nullptr, screen);
+  if (rows != 2 * size) return last_error_failure("GetDIBits");
+  ui::Picture picture{size, size, std::vector<std::uint32_t>(bits.size() / 2)};
+  for (std::size_t i = 0; i < picture.pixels.size(); ++i) {
+    std::uint32_t and_bit = bits[i] & 0xFFFFFF, xor_colour = bits[i + picture.pixels.size()] & 0xFFFFFF;
+    // A pixel that inverts the screen has no colour of its own; over the light face it shows dark.
+    picture.pixels[i] = !and_bit ? 0xFF000000 | xor_colour : xor_colour ? 0xFF000000 : 0;
+  }
+  return picture;
+}
+
+// An alpha cursor of `picture`, whose colour CreateIconIndirect takes unpremultiplied, as a
+// cursor file holds it.
+ostrael::Result<UniqueCursor> alpha_cursor(ui::Picture picture, POINT hot_spot) {
+  int stride = (picture.width + 15) / 16 * 2;  // a monochrome bitmap's rows are whole words
+  std::vector<BYTE> transparent(std::size_t(stride) * std::size_t(picture.height));
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x) {
+      std::uint32_t& p = picture.pixels[std::size_t(y) * std::size_t(picture.width) + std::size_t(x)];
+      std::uint32_t a = p >> 24;
+      if (!a) transparent[std::size_t(y * stride + x / 8)] |= static_cast<BYTE>(0x80 >> (x % 8));
+      auto straight = [&](int shift) { return ((p >> shift & 0xFF) * 255 + a / 2) / std::max(a, 1u) << shift; };
+      p = a << 24 | straight(16) | straight(8) | straight(0);
+    }
+  ASSIGN_OR_FORWARD(UniqueBitmap colour, dib_section(picture));
+  UniqueBitmap mask(::CreateBitmap(picture.width, picture.height, 1, 1, transparent.data()));
+  if (!mask) return last_error_failure("CreateBitmap");
+  ICONINFO info{FALSE, static_cast<DWORD>(hot_spot.x), static_cast<DWORD>(hot_spot.y), mask.get(), colour.get()};
+  UniqueCursor cursor(::CreateIconIndirect(&info));
+  if (!cursor) return last_error_failure("CreateIconIndirect");
+  return cursor;
+}
+
 }  // namespace
 
-ostrael::Status Pictures::load(HINSTANCE instance) {
+ostrael::Result<UniqueCursor> hand_cursor(HINSTANCE instance, int size) {
+  int drawn = ui::drawn_size_for(size, ui::kCursorSizes);
+  UniqueCursor cursor(static_cast<HCURSOR>(::LoadImageW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, drawn, drawn, 0)));
+  if (!cursor) return last_error_failure("LoadImageW");
+  if (drawn == size) return cursor;
+  ICONINFO info{};
+  if (!::GetIconInfo(cursor.get(), &info)) return last_error_failure("GetIconInfo");
+  UniqueBitmap mask(info.hbmMask), colour(info.hbmColor);
+  if (colour) return ostrael::Failure{"GetIconInfo", 0, "the hand is not a monochrome cursor"};
+  ASSIGN_OR_FORWARD(ui::Picture pixels, monochrome_pixels(mask.get(), drawn));
+  auto scaled = [&](DWORD at) { return std::min<LONG>(static_cast<LONG>((at * size + drawn / 2) / drawn), size - 1); };
+  return alpha_cursor(ui::resized(pixels, size, size), {scaled(info.xHotspot), scaled(info.yHotspot)});
+}
+
+ostrael::Status Pictures::load(HINSTANCE instance, int dpi) {
   ostrael::Status first_failure;
   auto keep_first = [&](const ostrael::Failure& failure) {
     if (first_failure) first_failure = ostrael::Status(failure);
   };
-  for (Asset asset : {Asset::CloseGif, Asset::MessageGif, Asset::InfoGif, Asset::OpenGif}) {
-    auto bytes = resource_bytes(instance, resource_id(asset));
-    if (!bytes) {
-      keep_first(bytes.failure());
-      continue;
-    }
-    auto picture = ostrael::ui::decode_gif(*bytes);
-    if (!picture) {
-      keep_first(picture.failure());
-      continue;
-    }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = picture->width;
-    info.bmiHeader.biHeight = -picture->height;  // top row first, as decoded
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    UniqueBitmap bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  std::array<Bitmap, 5> bitmaps{};
+  for (const ui::Control& c : ui::kControls) {
+    if (c.type != ui::ControlType::Image) continue;
+    auto picture = picture_for(instance, c, dpi);
+    auto bitmap = picture ? dib_section(*picture) : ostrael::Result<UniqueBitmap>(picture.failure());
     if (!bitmap) {
-      keep_first(last_error_failure("CreateDIBSection"));
+      keep_first(bitmap.failure());
       continue;
     }
-    std::memcpy(bits, picture->pixels.data(), picture->pixels.size() * sizeof picture->pixels[0]);
-    bitmaps_[static_cast<std::size_t>(asset)] = Bitmap{std::move(bitmap), picture->width, picture->height};
+    bitmaps[static_cast<std::size_t>(c.picture)] = Bitmap{std::move(*bitmap), picture->width, picture->height};
   }
+  bitmaps_ = std::move(bitmaps);
+
+  auto hand = hand_cursor(instance, cursor_size(dpi));
+  if (!hand) keep_first(hand.failure());
+  UniqueCursor next = hand ? std::move(*hand) : UniqueCursor();
+  // The pointer may rest on a picture: it takes the new hand before the old one is destroyed.
+  if (hand_ && ::GetCursor() == hand_.get()) ::SetCursor(next ? next.get() : ::LoadCursorW(nullptr, IDC_ARROW));
+  hand_ = std::move(next);
   return first_failure;
 }
 
@@ -81,8 +173,7 @@ void Pictures::draw(HDC dc, Asset asset, const RECT& rect) const {
   if (!source) return;
   HGDIOBJ old = ::SelectObject(source, picture.bitmap.get());
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  ::GdiAlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, 0, 0, picture.width,
-                  picture.height, blend);
+  ::GdiAlphaBlend(dc, rect.left, rect.top, picture.width, picture.height, source, 0, 0, picture.width, picture.height, blend);
   ::SelectObject(source, old);
   ::DeleteDC(source);
 }

@@ -1,5 +1,5 @@
-// The four button pictures: GIFs from the resources, decoded once by the program's own decoder
-// and drawn with their transparency, scaled to the control when the dpi is not 96.
+// The art for the window's dpi: the four button pictures, GIFs from the resources decoded once by
+// the program's own decoder and made at their controls' size, and the hand shown over them.
 #pragma once
 
 #include <windows.h>
@@ -18,10 +18,13 @@ class Pictures {
   Pictures(const Pictures&) = delete;
   Pictures& operator=(const Pictures&) = delete;
 
-  // Decodes every picture. What fails to decode is left out and drawn as nothing.
-  ostrael::Status load(HINSTANCE instance);
-  // Fills `rect` with the button face colour and draws the picture over it.
+  // Makes every picture and the hand for `dpi`, in place of those for the dpi before. What fails
+  // is left out: a picture is then drawn as nothing, and the pictures show the arrow.
+  ostrael::Status load(HINSTANCE instance, int dpi);
+  // Fills `rect` with the button face colour and draws the picture over it, pixel for pixel.
   void draw(HDC dc, ostrael::ui::Asset asset, const RECT& rect) const;
+  // Null when it failed to load.
+  HCURSOR hand() const { return hand_.get(); }
 
  private:
   struct Bitmap {
@@ -30,6 +33,11 @@ class Pictures {
     int height = 0;
   };
   std::array<Bitmap, 5> bitmaps_{};  // indexed by Asset
+  UniqueCursor hand_;
 };
+
+// The hand at `size` pixels: the file's drawing of that size, or the next larger one reduced,
+// with its hot spot on the same point of the hand.
+ostrael::Result<UniqueCursor> hand_cursor(HINSTANCE instance, int size);
 
 }  // namespace win32

@@ -54,6 +54,7 @@ using UniqueKernelHandle = UniqueHandle<NullIsEmpty<HANDLE, ::CloseHandle>>;
 using UniqueFont = UniqueHandle<NullIsEmpty<HFONT, ::DeleteObject>>;
 using UniqueBitmap = UniqueHandle<NullIsEmpty<HBITMAP, ::DeleteObject>>;
 using UniqueIcon = UniqueHandle<NullIsEmpty<HICON, ::DestroyIcon>>;
+using UniqueCursor = UniqueHandle<NullIsEmpty<HCURSOR, ::DestroyCursor>>;
 using UniqueModule = UniqueHandle<NullIsEmpty<HMODULE, ::FreeLibrary>>;
 
 // A COM interface pointer with one reference of its own.
