@@ -259,6 +259,15 @@ class Program {
     unsigned long window = input.find_window(kCaption);
     int x, y, width, height;
     ASSERT_TRUE(window && input.geometry(window, x, y, width, height));
+    // The text view measures its lines at idle time and its scroll bar follows, later on a slower
+    // machine: the window is taken once it has stopped changing.
+    std::string last = input.pixels(x, y, width, height);
+    for (int tries = 0; tries < 20; ++tries) {
+      pump_for(250ms);
+      std::string now = input.pixels(x, y, width, height);
+      if (now == last) break;
+      last = std::move(now);
+    }
     fs::create_directories(OSTRAEL_ARTIFACTS_DIR);
     EXPECT_TRUE(input.save_png(std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name, x, y, width, height));
   }
