@@ -132,7 +132,10 @@ r=$(ratio "$(median "$scratch/exe_1MiB" 2)" "$(median "$scratch/exe" 2)")
 row "start-up, Ostrael.exe 1 MiB message / none" "$r" "<= 1.30" "$(verdict "$r" 1.30)"
 r=$(ratio "$(median "$scratch/ostrael" 3)" "$(median "$scratch/gtk" 3)")
 row "peak RSS, ostrael / bare GTK" "$r" "<= 1.10" "$(verdict "$r" 1.10)"
-row "Ostrael.exe size, stripped (bytes)" "$size" "<= 204800" "$(verdict "$size" 204800)"
+# Size budgets, with the pictures drawn at five sizes and the hand at seven.
+row "Ostrael.exe size, stripped (bytes)" "$size" "<= 262144" "$(verdict "$size" 262144)"
+linux_size=$(stat -c %s "$ostrael")
+row "ostrael size, stripped (bytes)" "$linux_size" "<= 716800" "$(verdict "$linux_size" 716800)"
 if [ -n "$before" ]; then
   row "start-up, ostrael before / bare GTK" "$(ratio "$(median "$scratch/ostrael_before" 2)" "$(median "$scratch/gtk" 2)")" "" ""
   row "start-up, Ostrael.exe before / Win32 CC6+controls" "$(ratio "$(median "$scratch/exe_before" 2)" "$(median "$scratch/win32_controls" 2)")" "" ""
