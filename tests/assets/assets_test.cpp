@@ -7,13 +7,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <numeric>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "ui/gif.h"
+#include "ui/layout.h"
 
 namespace {
 
@@ -134,18 +134,21 @@ Gif parse_gif(const Bytes& b) {
 }
 
 struct Button {
-  const char* file;
+  std::string file;
   unsigned size, palette_size;
 };
 void PrintTo(const Button& button, std::ostream* os) { *os << button.file; }
 
-// Every picture at every size: the four at 48 px for the window at 100 % first, then the larger.
-const std::vector<Button> kButtons = {
-    {"close.gif", 48, 256}, {"message.gif", 48, 128}, {"info.gif", 48, 256}, {"open.gif", 48, 256},
-    {"close-60.gif", 60, 256}, {"message-60.gif", 60, 128}, {"info-60.gif", 60, 256}, {"open-60.gif", 60, 256},
-    {"close-72.gif", 72, 256}, {"message-72.gif", 72, 128}, {"info-72.gif", 72, 256}, {"open-72.gif", 72, 256},
-    {"close-96.gif", 96, 256}, {"message-96.gif", 96, 128}, {"info-96.gif", 96, 256}, {"open-96.gif", 96, 256},
-    {"close-144.gif", 144, 256}, {"message-144.gif", 144, 128}, {"info-144.gif", 144, 256}, {"open-144.gif", 144, 256}};
+// Every picture at every size the window draws it at, the 48 px ones for 100 % first.
+std::vector<Button> all_buttons() {
+  using ostrael::ui::Asset;
+  std::vector<Button> buttons;
+  for (int size : ostrael::ui::kPictureSizes)
+    for (auto [asset, palette] : {std::pair{Asset::CloseGif, 256u}, {Asset::MessageGif, 128u}, {Asset::InfoGif, 256u}, {Asset::OpenGif, 256u}})
+      buttons.push_back({ostrael::ui::asset_file(asset, size), static_cast<unsigned>(size), palette});
+  return buttons;
+}
+const std::vector<Button> kButtons = all_buttons();
 
 class GifAsset : public testing::TestWithParam<Button> {
  protected:
@@ -267,7 +270,7 @@ TEST_P(LargerGif, IsDrawnAtItsSizeFromTheSameShapes) {
 }
 
 std::string param_name(const testing::TestParamInfo<Button>& param) {
-  std::string name(param.param.file, std::strcspn(param.param.file, "."));
+  std::string name = param.param.file.substr(0, param.param.file.find('.'));
   std::replace(name.begin(), name.end(), '-', '_');
   return name;
 }
@@ -369,7 +372,7 @@ TEST(IconAsset, EveryImageIsClearAtTheCornersAndSolidInTheMiddle) {
   }
 }
 
-constexpr unsigned kCursorSizes[] = {32, 40, 48, 56, 64, 80, 96};  // Windows' for 100 % to 300 %
+constexpr auto kCursorSizes = ostrael::ui::kCursorSizes;  // Windows' for 100 % to 300 %
 
 // Each hot spot is the topmost middle pixel of the index finger as drawn, and black: the 32 px art's
 // (5, 0), and near 5 * size / 32 at the other sizes, where the top row holds the fingertip only.

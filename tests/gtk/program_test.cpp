@@ -798,9 +798,9 @@ TEST_F(PenTest, HoverAndPressOnAPictureChangeNoPixel) {
 }
 
 // At scale 2 the pictures are the drawings for 96 px, as tests/gtk/reference/pictures-scale2.png
-// keeps them pixel for pixel, not the 48 px ones enlarged, and the hand is the 64 px one. After a
+// keeps them pixel for pixel, not the 48 px ones enlarged (MainWindowTest checks the hand). After a
 // meant change to the art this run's pictures in the artifacts replace the reference.
-TEST_F(PenTest, AtScale2ThePicturesAndTheHandAreDrawnForIt) {
+TEST_F(PenTest, AtScale2ThePicturesAreDrawnForIt) {
   constexpr int kScale = 2;
   write(pen() / "message.txt", "Found me?\n");
   Program program(pen(), {"GDK_SCALE=" + std::to_string(kScale)});
@@ -825,14 +825,6 @@ TEST_F(PenTest, AtScale2ThePicturesAndTheHandAreDrawnForIt) {
   EXPECT_TRUE(input.pixels(row.left, row.top, row.width, row.height) == std::string(kept, gdk_pixbuf_get_byte_length(reference)))
       << "the pictures differ from the reference; this run's are in " << saved;
 
-  const ui::Rect info = on_screen(ui::client_pixels(ui::control(ui::ControlId::Image3)));
-  input.move(info.left + info.width / 2, info.top + info.height / 2);
-  pump_for(300ms);
-  int cursor_width = 0, cursor_height = 0, hot_x = 0, hot_y = 0;
-  ASSERT_TRUE(input.cursor(cursor_width, cursor_height, hot_x, hot_y));
-  EXPECT_EQ(cursor_width, 64);
-  EXPECT_EQ(hot_x, 10);  // the fingertip
-  EXPECT_EQ(hot_y, 0);
 
   program.click_at(on_screen(ui::client_pixels(ui::control(ui::ControlId::Image1))));
   EXPECT_EQ(program.wait_for_exit(5s), 0);

@@ -119,16 +119,20 @@ class Canvas:
 
     def scaled(self, mask, fn):
         """The mask weakened by fn(x, y) in 0..1, for highlights."""
-        w = Image.new("L", mask.size, 0)
+        return self.each_covered(Image.new("L", mask.size, 0), mask,
+                                 lambda m, x, y: round(m * max(0.0, min(1.0, fn(x, y)))))
+
+    def each_covered(self, img, mask, value):
+        """img with value(coverage, x, y) at each pixel the mask covers, x and y in design units."""
         box = mask.getbbox()
         if box:
-            px, mk, u = w.load(), mask.load(), self.unit
+            px, mk, u = img.load(), mask.load(), self.unit
             for y in range(box[1], box[3]):
                 fy = (y + 0.5) / u
                 for x in range(box[0], box[2]):
                     if mk[x, y]:
-                        px[x, y] = round(mk[x, y] * max(0.0, min(1.0, fn((x + 0.5) / u, fy))))
-        return w
+                        px[x, y] = value(mk[x, y], (x + 0.5) / u, fy)
+        return img
 
     # painting
 
@@ -144,16 +148,7 @@ class Canvas:
         self.paint(fill, mask)
 
     def fill(self, fn, mask):
-        img = Image.new("RGB", self.rgb.size)
-        box = mask.getbbox()
-        if box:
-            px, mk, u = img.load(), mask.load(), self.unit
-            for y in range(box[1], box[3]):
-                fy = (y + 0.5) / u
-                for x in range(box[0], box[2]):
-                    if mk[x, y]:
-                        px[x, y] = fn((x + 0.5) / u, fy)
-        return img
+        return self.each_covered(Image.new("RGB", self.rgb.size), mask, lambda m, x, y: fn(x, y))
 
     def downsample(self):
         """The picture at its real size: colours averaged over each pixel, and the coverage."""
