@@ -19,6 +19,8 @@ cleanup() {
   rm -rf "$pen"
 }
 trap cleanup EXIT INT TERM
+# A Wine session left from an interrupted run would keep drawing on its own, dead display.
+wineserver -k 2>/dev/null || true
 
 rm -f "$work/display"
 Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
