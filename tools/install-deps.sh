@@ -12,8 +12,8 @@ packages=(
   crossbuild-essential-arm64 crossbuild-essential-armhf mmdebstrap qemu-user lld
   # sanitizers, fuzzing and the never-writes check
   clang-14 libclang-rt-14-dev llvm-14 strace
-  # running and looking at the windows
-  wine wine32:i386 fonts-wine xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core at-spi2-core
+  # running and looking at the windows (Wine itself: below)
+  wine fonts-wine xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core at-spi2-core
   # drives made at test time
   dosfstools exfatprogs exfat-fuse ntfs-3g e2fsprogs btrfs-progs mtools fuse3 libfuse3-dev util-linux
   # number formats of other languages
@@ -21,6 +21,12 @@ packages=(
   # the post-link step on Ostrael.exe, the release kit's zip, and unzipping it again in its test
   python3 unzip
 )
+# The Windows tests run the shipped 32-bit program under wine32, or, on a host that runs no 32-bit
+# x86 code, a 64-bit build of it under wine64.
+case $("$(dirname "$0")/windows-tests.sh") in
+  i686) packages+=(wine32:i386) ;;
+  x86_64) packages+=(wine64 g++-mingw-w64-x86-64-posix) ;;
+esac
 if [ "${1:-}" = --bench ]; then
   packages+=(mousepad)
 fi

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -259,17 +260,46 @@ class Program {
     unsigned long window = input.find_window(kCaption);
     int x, y, width, height;
     ASSERT_TRUE(window && input.geometry(window, x, y, width, height));
-    // The text view measures its lines at idle time and its scroll bar follows, later on a slower
-    // machine: the window is taken once it has stopped changing.
+    // The text view measures its lines at idle time and its scroll bar follows, and a program under
+    // emulation on a busy machine can pause between two steps of its painting: the window is taken
+    // once every caption shows and four captures 300 ms apart are the same.
     std::string last = input.pixels(x, y, width, height);
-    for (int tries = 0; tries < 20; ++tries) {
-      pump_for(250ms);
+    int same = 0;
+    for (auto end = std::chrono::steady_clock::now() + 30s; same < 3 && std::chrono::steady_clock::now() < end;) {
+      pump_for(300ms);
       std::string now = input.pixels(x, y, width, height);
-      if (now == last) break;
+      same = now == last && captions_painted(now, x, y, width) ? same + 1 : 0;
       last = std::move(now);
     }
+    EXPECT_EQ(same, 3) << name << ": the window did not settle";
     fs::create_directories(OSTRAEL_ARTIFACTS_DIR);
     EXPECT_TRUE(input.save_png(std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name, x, y, width, height));
+  }
+
+  // Whether each caption under the pictures shows some ink: a pixel unlike its corner's, in
+  // `pixels`, the RGB rows of the window at x, y.
+  bool captions_painted(const std::string& pixels, int x, int y, int width) {
+    std::vector<Accessible> everything = all();
+    // A reader measures in the desktop's units, which a scaled window shows at `scale` pixels each.
+    const int scale = std::max(1, width / std::max(1, extents(frame_.get(), ATSPI_COORD_TYPE_SCREEN).width));
+    for (const ui::Control& c : ui::kControls) {
+      if (c.type != ui::ControlType::Label) continue;
+      auto label = std::find_if(everything.begin(), everything.end(), [&](const Accessible& a) {
+        return atspi_accessible_get_role(a.get(), nullptr) == ATSPI_ROLE_LABEL && name_of(a.get()) == c.text;
+      });
+      if (label == everything.end()) return false;
+      ui::Rect r = extents(label->get(), ATSPI_COORD_TYPE_SCREEN);
+      r = {r.left * scale, r.top * scale, r.width * scale, r.height * scale};
+      auto at = [&](int px, int py) { return pixels.substr(std::size_t(((py - y) * width + px - x) * 3), 3); };
+      if (r.width <= 0 || r.height <= 0 || r.left < x || r.top < y || r.left + r.width > x + width ||
+          std::size_t(((r.top + r.height - y) * width) * 3) > pixels.size())
+        return false;
+      bool ink = false;
+      for (int py = r.top; py < r.top + r.height && !ink; ++py)
+        for (int px = r.left; px < r.left + r.width && !ink; ++px) ink = at(px, py) != at(r.left, r.top);
+      if (!ink) return false;
+    }
+    return true;
   }
 
   // The window's pixels, as RGB rows.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The release kit: built twice, here and from a copy of the tree at another path with other
 # builder settings, it must come out the same byte for byte; then, unzipped, it must check out
-# and work. Needs the linux and windows-i686 builds of this tree for the two window harnesses, and
-# as root, for the chroot into Debian 11.
+# and work. Needs the linux build of this tree and its Windows test build (windows-i686, or
+# windows-x86_64 where this host runs no 32-bit x86 code) for the two window harnesses, and root,
+# for the chroot into Debian 11.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
@@ -92,9 +93,45 @@ for machine in arm64 armhf; do
     fail "the $machine window differs from the x86-64 one in ${differ:-?} pixels"
   fi
 done
-OSTRAEL_E2E_MADE="$kit/pen" GTEST_FILTER='EndToEnd.APenMadeForAnOwner*' sh "$top/tests/win32/run_end_to_end.sh" \
-  "$kit/pen/Ostrael.exe" "$top/build/windows-i686/tests/win32/end_to_end.exe" "$work/e2e" "$work/e2e-artifacts" \
-  && echo "ok      Ostrael.exe from the kit shows the template message" || fail "Ostrael.exe from the kit"
+
+# The shipped Ostrael.exe, read from the file: a 32-bit Windows GUI program that Windows copies to
+# the page file from removable and network media, with its checksum right, within its size, and
+# with the DLLs, resources and manifest of the Windows build the tests ran, but for the processor.
+exe="$kit/pen/Ostrael.exe" status_before=$status status=0
+windows=${OSTRAEL_WINDOWS_TESTS:-$("$top/tools/windows-tests.sh")}
+tested="$top/build/windows-$windows/bin/Ostrael.exe"
+headers=$(i686-w64-mingw32-objdump -p "$exe")
+imports() { x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ { print toupper($3) }' | sort; }
+# Every resource, decompiled; the manifest of a build for x86_64 names amd64 where the shipped one
+# names x86.
+resources() { x86_64-w64-mingw32-windres -i "$1" -O rc | sed 's/processorArchitecture=""amd64""/processorArchitecture=""x86""/g'; }
+grep -q 'Magic.*(PE32)$' <<<"$headers" && grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" ||
+  fail "Ostrael.exe is not a 32-bit Windows GUI program"
+PYTHONPATH="$top/cmake" python3 -c 'import sys, pe_run_from_swap as p; d = open(sys.argv[1], "rb").read(); sys.exit(p.mark(d) != d)' "$exe" ||
+  fail "Ostrael.exe lacks the run-from-swap flags or its checksum is wrong"
+[ $(( $(awk '/^DllCharacteristics/ { print "0x" $2 }' <<<"$headers") & 0x8140 )) -eq $((0x8140)) ] ||
+  fail "Ostrael.exe lacks ASLR, DEP or terminal-server awareness"
+[ "$(stat -c %s "$exe")" -le $((256 * 1024)) ] || fail "Ostrael.exe is $(stat -c %s "$exe") bytes, over 256 KiB"
+[ -n "$(imports "$exe")" ] && [ "$(imports "$exe")" = "$(imports "$tested")" ] ||
+  fail "Ostrael.exe imports $(imports "$exe" | tr '\n' ' ')where the tested build imports $(imports "$tested" | tr '\n' ' ')"
+[ "$(grep -ao 'processorArchitecture="[^"]*"' "$exe" | sort -u)" = 'processorArchitecture="x86"' ] &&
+  cmp -s <(resources "$exe") <(resources "$tested") || fail "Ostrael.exe holds other resources than the tested build"
+[ $status -eq 0 ] && echo "ok      Ostrael.exe is a 32-bit GUI program that runs from swap, $(stat -c %s "$exe") bytes, with the tested build's imports and resources"
+status=$((status | status_before))
+
+# Then the window, on the shipped program where this host runs 32-bit code, and otherwise on the
+# x86_64 build of the same commit put in its place.
+pen="$kit/pen" what="Ostrael.exe from the kit"
+if [ "$windows" = x86_64 ]; then
+  echo "skipped the kit's 32-bit Ostrael.exe is not started: $("$top/tools/windows-tests.sh" --reason)"
+  pen="$work/kit pen with the x86_64 build" what="the x86_64 Ostrael.exe in the kit's pen"
+  cp -a "$kit/pen" "$pen"
+  cp "$tested" "$pen/Ostrael.exe"
+  export PATH="$top/cmake/wine64:$PATH"
+fi
+OSTRAEL_E2E_MADE="$pen" GTEST_FILTER='EndToEnd.APenMadeForAnOwner*' sh "$top/tests/win32/run_end_to_end.sh" \
+  "$pen/Ostrael.exe" "$top/build/windows-$windows/tests/win32/end_to_end.exe" "$work/e2e" "$work/e2e-artifacts" \
+  && echo "ok      $what shows the template message" || fail "$what"
 
 pen="$work/pen made from the kit"
 mkdir "$pen"
