@@ -51,10 +51,11 @@ check "empty folder gets every file" laid_out "$d"
 check "autorun.inf has only icon and label" autorun_is_plain "$d" Ostrael
 check "the Linux program is executable" test -x "$d/ostrael"
 check "it says what it wrote" grep -q '^wrote  message.txt' <<<"$out"
+check "it ends by saying the message is still the template" grep -q 'still the template' <<<"$(tail -n 2 <<<"$out")"
 check "no staging files stay" no_leftovers "$d"
 check "message template is UTF-8 with BOM and CRLF" template_is_bom_crlf
 
-# --- the owner's own files are kept
+# --- a drive set up before: the owner's files are kept, the programs' files replaced
 d="$work/owned"; mkdir "$d"
 printf 'my own words' > "$d/message.txt"
 printf '[autorun]\r\nlabel=MINE\r\n' > "$d/autorun.inf"
@@ -63,9 +64,10 @@ printf 'old' > "$d/Ostrael.exe"
 out=$(pen --label NEWNAME "$d")
 check "existing message.txt is kept" test "$(cat "$d/message.txt")" = "my own words"
 check "existing autorun.inf is kept" grep -q MINE "$d/autorun.inf"
-check "existing autorun.sh is kept" test "$(cat "$d/autorun.sh")" = "echo mine"
 check "programs are updated" cmp -s "$d/Ostrael.exe" "$programs/Ostrael.exe"
+check "autorun.sh is updated: it is the programs' starter" cmp -s "$d/autorun.sh" "$top/pen/autorun.sh"
 check "it says what it left" grep -q '^kept   message.txt' <<<"$out"
+check "a filled-in message: the pen is ready" test "$(tail -n 1 <<<"$out")" = "The pen in $d is ready."
 
 # --- spaces and non-ASCII in the path, and a label
 d="$work/my pen ünïcødé (2)"; mkdir "$d"
@@ -134,6 +136,21 @@ if command -v dash >/dev/null && command -v cc >/dev/null; then
 else
   skip "autorun.sh with a stand-in program" "dash or cc is not installed"
 fi
+
+# --- without --programs, in a copy of the tree with a cmake that records its calls: each run builds
+# the four release presets (Ostrael.exe from the kit's, release-windows-i686), configuring only once
+tree="$work/tree"; mkdir -p "$tree/tools" "$tree/src/ui/assets" "$work/fake"
+cp "$make_pen" "$tree/tools/"; cp -r "$top/pen" "$tree/"; cp "$top/src/ui/assets/ostrael.ico" "$tree/src/ui/assets/"
+printf '%s\n' '#!/bin/sh' 'echo "$*" >>"$CALLS"' 'case $1 in' \
+  '--preset) mkdir -p "build/$2/bin" && touch "build/$2/CMakeCache.txt" "build/$2/build.ninja" ;;' \
+  '--build) printf %s "$3" >"build/$3/bin/Ostrael.exe" && printf %s "$3" >"build/$3/bin/ostrael" ;;' 'esac' >"$work/fake/cmake"
+chmod +x "$work/fake/cmake"
+d="$work/built"; mkdir "$d"
+for run in 1 2; do CALLS="$work/calls" PATH="$work/fake:$PATH" "$tree/tools/make-pen.sh" "$d" >/dev/null 2>&1; done
+check "every run builds the release presets, configured once" \
+  test "$(grep -c '^--preset release-' "$work/calls") $(grep -c '^--build --preset release-' "$work/calls")" = "4 8"
+check "... and the drive gets the release builds" test "$(cat "$d/Ostrael.exe") $(cat "$d/ostrael-armhf")" = \
+  "release-windows-i686 release-linux-armhf"
 
 # --- labels that could add lines or keys are refused, and nothing is written
 d="$work/label"; mkdir "$d"
