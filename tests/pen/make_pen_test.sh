@@ -137,21 +137,6 @@ else
   skip "autorun.sh with a stand-in program" "dash or cc is not installed"
 fi
 
-# --- without --programs, in a copy of the tree with a cmake that records its calls: each run builds
-# the four release presets (Ostrael.exe from the kit's, release-windows-i686), configuring only once
-tree="$work/tree"; mkdir -p "$tree/tools" "$tree/src/ui/assets" "$work/fake"
-cp "$make_pen" "$tree/tools/"; cp -r "$top/pen" "$tree/"; cp "$top/src/ui/assets/ostrael.ico" "$tree/src/ui/assets/"
-printf '%s\n' '#!/bin/sh' 'echo "$*" >>"$CALLS"' 'case $1 in' \
-  '--preset) mkdir -p "build/$2/bin" && touch "build/$2/CMakeCache.txt" "build/$2/build.ninja" ;;' \
-  '--build) printf %s "$3" >"build/$3/bin/Ostrael.exe" && printf %s "$3" >"build/$3/bin/ostrael" ;;' 'esac' >"$work/fake/cmake"
-chmod +x "$work/fake/cmake"
-d="$work/built"; mkdir "$d"
-for run in 1 2; do CALLS="$work/calls" PATH="$work/fake:$PATH" "$tree/tools/make-pen.sh" "$d" >/dev/null 2>&1; done
-check "every run builds the release presets, configured once" \
-  test "$(grep -c '^--preset release-' "$work/calls") $(grep -c '^--build --preset release-' "$work/calls")" = "4 8"
-check "... and the drive gets the release builds" test "$(cat "$d/Ostrael.exe") $(cat "$d/ostrael-armhf")" = \
-  "release-windows-i686 release-linux-armhf"
-
 # --- labels that could add lines or keys are refused, and nothing is written
 d="$work/label"; mkdir "$d"
 for label in $'x\r\nopen=evil.exe' "" "$(printf 'x%.0s' {1..33})" $'tab\there'; do

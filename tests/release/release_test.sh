@@ -50,26 +50,18 @@ kit="$unzipped/$name"
 (cd "$kit" && sha256sum --quiet -c SHA256SUMS) && echo "ok      SHA256SUMS checks out" || fail "SHA256SUMS"
 [ -x "$kit/pen/ostrael" ] && [ -x "$kit/pen/ostrael-arm64" ] && [ -x "$kit/pen/ostrael-armhf" ] &&
   [ -x "$kit/pen/autorun.sh" ] && [ ! -x "$kit/pen/Ostrael.exe" ] || fail "file modes after unzip"
-[ "$(cat "$kit/COMMIT")" = "$(git -C "$top" rev-parse HEAD)$(
-  [ -z "$(git -C "$top" status --porcelain)" ] || echo " with uncommitted changes")" ] &&
+grep -qx "$(git -C "$top" rev-parse HEAD)\( with uncommitted changes\)\?" "$kit/COMMIT" &&
   echo "ok      COMMIT names the commit: $(cat "$kit/COMMIT")" || fail "COMMIT: $(cat "$kit/COMMIT")"
 
-# The kit laid onto a drive as a first-time owner does: pen/, then first-time/.
-drive="$work/drive set up from the kit"
-mkdir "$drive"
-cp -r "$kit/pen/." "$kit/first-time/." "$drive/"
-
-# An update of a drive set up from an older kit, whose pen/ also held message.txt and autorun.inf:
-# the owner copies the new pen/ over it and answers "Replace" to everything.
-old="$work/drive set up from an older kit"
-mkdir "$old"
-cp -r "$drive/." "$old/"
-printf 'Anna, 555-0100\r\n' >"$old/message.txt"
-printf '[autorun]\r\nicon=ostrael.ico\r\nlabel=ANNA\r\n' >"$old/autorun.inf"
-printf 'old\n' | tee "$old/autorun.sh" "$old/ostrael" >/dev/null
+# A drive set up from the kit: pen/, then first-time/. Then one set up from an older kit, whose pen/
+# held message.txt and autorun.inf, updated with the new pen/ and "Replace" answered every time.
+drive="$work/drive set up from the kit" old="$work/drive set up from an older kit"
+mkdir "$drive" "$old" && cp -r "$kit/pen/." "$kit/first-time/." "$drive/" && cp -r "$drive/." "$old/"
+printf 'Anna, 555-0100\r\n' | tee "$old/message.txt" >"$work/message"
+printf '[autorun]\r\nlabel=ANNA\r\n' >"$old/autorun.inf" && printf 'old' | tee "$old/autorun.sh" >"$old/ostrael"
 cp -r "$kit/pen/." "$old/"
-[ "$(cat "$old/message.txt")" = $'Anna, 555-0100\r' ] && grep -q '^label=ANNA' "$old/autorun.inf" &&
-  cmp -s "$old/autorun.sh" "$kit/pen/autorun.sh" && cmp -s "$old/ostrael" "$kit/pen/ostrael" &&
+cmp -s "$old/message.txt" "$work/message" && grep -q '^label=ANNA' "$old/autorun.inf" && cmp -s "$old/autorun.sh" \
+  "$kit/pen/autorun.sh" && cmp -s "$old/ostrael" "$kit/pen/ostrael" &&
   echo "ok      the kit's pen/ copied over an older drive keeps the message and the name" || fail "updating a drive"
 
 # Each Linux program loads on the oldest systems OWNER.txt names (RHEL 8, Debian 10, Ubuntu 18.10):
