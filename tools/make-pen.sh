@@ -143,8 +143,8 @@ for f in "${kept[@]}"; do echo "kept   $f (the drive's own; not changed)"; done
 # A regular file only: grep would wait forever on a FIFO standing at that name.
 if [ -f "$dest/message.txt" ] &&
   grep -qF -e '[your name]' -e '[phone number or e-mail address]' -e '[what you offer' "$dest/message.txt"; then
-  echo "Not finished: message.txt in $dest is still the template. Open it, fill in your name, how to"
-  echo "reach you and the reward in place of the [brackets], and save it."
+  echo "Not finished: message.txt in $dest is still the template."
+  echo "Open it, put your name, how to reach you and the reward in place of the [brackets], and save it."
 else
   echo "The pen in $dest is ready."
 fi
