@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Lays out a pen: the Windows program, the Linux programs for x86-64, arm64 and armhf, the drive's
-# icon, and the owner's message.txt, autorun.inf and autorun.sh unless the drive already has its own.
+# icon and autorun.sh, which are the programs' and always replaced; and the owner's message.txt and
+# autorun.inf, written only where the drive has none.
 #
 #   tools/make-pen.sh [--label TEXT] [--programs DIR] DESTINATION
 #
 # DESTINATION is normally the mounted drive. --label sets the drive's name in the Windows file
-# manager (printable ASCII, at most 32 characters; default "Ostrael"). --programs takes
-# Ostrael.exe, ostrael, ostrael-arm64 and ostrael-armhf from DIR (the ARM ones if there) instead of
-# this tree's release builds, which are made if missing.
+# manager (printable ASCII, at most 32 characters; default "Ostrael"). Without --programs it first
+# brings this tree's release builds up to date, the presets tools/release.sh builds the kit with;
+# --programs takes Ostrael.exe, ostrael, ostrael-arm64 and ostrael-armhf from DIR (the ARM ones if
+# there) instead.
 set -euo pipefail
 
 usage() { echo "usage: $0 [--label TEXT] [--programs DIR] DESTINATION" >&2; exit 2; }
@@ -38,19 +40,49 @@ LC_ALL=C
 
 # Each program and the build that makes it.
 names=(Ostrael.exe ostrael ostrael-arm64 ostrael-armhf)
-presets=(windows-i686 release-linux release-linux-arm64 release-linux-armhf)
+presets=(release-windows-i686 release-linux release-linux-arm64 release-linux-armhf)
+trees=("" amd64 arm64 armhf)
+
+# The first configure of a Linux preset fetches its Debian 11 tree (about 600 MB), and says nothing
+# for a minute or more while it does: show the tree growing.
+show_fetch() {  # show_fetch TREE
+  while sleep 10; do
+    [ -d "$1.part" ] && echo "  ... $(du -sm "$1.part" 2>/dev/null | cut -f1) MB of the Debian 11 tree so far"
+  done
+}
+
+# Built every time, so that after a pull the drive gets what the tree says now: a tree already
+# configured is only built again, which takes seconds when nothing changed.
+build() {  # build INDEX
+  local preset=${presets[$1]} dir=$top/build/${presets[$1]} tree watcher="" rc=0
+  if [ ! -f "$dir/CMakeCache.txt" ] || { [ ! -f "$dir/build.ninja" ] && [ ! -f "$dir/Makefile" ]; }; then
+    echo "== configure $preset"
+    tree=${OSTRAEL_SYSROOTS:-$top/build/sysroot}/${trees[$1]}
+    if [ -n "${trees[$1]}" ] && [ ! -f "$tree/.complete" ]; then
+      echo "  (fetching the Debian 11 ${trees[$1]} tree into $tree, once: about 600 MB from Debian's mirror)"
+      show_fetch "$tree" & watcher=$!
+    fi
+    (cd "$top" && cmake --preset "$preset") || rc=$?
+    [ -z "$watcher" ] || kill "$watcher" 2>/dev/null
+    [ $rc -eq 0 ] || fail "could not configure $preset"
+  fi
+  echo "== build $preset"
+  (cd "$top" && cmake --build --preset "$preset" -j"$(nproc)") || fail "the $preset build failed"
+}
+
+if [ -z "$programs" ]; then
+  # The release presets stamp Ostrael.exe with SOURCE_DATE_EPOCH, as tools/release.sh sets it.
+  epoch=$(git -C "$top" log -1 --format=%ct 2>/dev/null) || epoch=""
+  [ -z "$epoch" ] || export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$epoch}
+fi
 sources=()
 for i in "${!names[@]}"; do
   if [ -n "$programs" ]; then
     sources+=("$programs/${names[$i]}")
-    continue
+  else
+    build "$i"
+    sources+=("$top/build/${presets[$i]}/bin/${names[$i]%-*}")  # every Linux build names its program ostrael
   fi
-  out="$top/build/${presets[$i]}/bin/${names[$i]%-*}"  # every Linux build names its program ostrael
-  if [ ! -f "$out" ]; then
-    echo "Building ${presets[$i]} ..."
-    { cmake --preset "${presets[$i]}" && cmake --build --preset "${presets[$i]}" -j"$(nproc)"; } >/dev/null
-  fi
-  sources+=("$out")
 done
 for f in "${sources[@]:0:2}"; do [ -f "$f" ] || fail "$f is missing"; done
 
@@ -95,8 +127,9 @@ else
   # security tools.
   stage autorun.inf <(printf '[autorun]\r\nicon=ostrael.ico\r\nlabel=%s\r\n' "$label")
 fi
-# What the Linux desktop offers to run when the drive is plugged in.
-if exists autorun.sh; then kept+=(autorun.sh); else stage autorun.sh "$top/pen/autorun.sh" 755; fi
+# What the Linux desktop offers to run when the drive is plugged in: the programs' own starter, so
+# an older one would keep older behaviour.
+stage autorun.sh "$top/pen/autorun.sh" 755
 sync -f "$dest" 2>/dev/null || true
 
 for i in "${!targets[@]}"; do
@@ -107,4 +140,11 @@ sync -f "$dest" 2>/dev/null || true
 
 for f in "${targets[@]}"; do echo "wrote  $f"; done
 for f in "${kept[@]}"; do echo "kept   $f (the drive's own; not changed)"; done
-echo "The pen in $dest is ready."
+# A regular file only: grep would wait forever on a FIFO standing at that name.
+if [ -f "$dest/message.txt" ] &&
+  grep -qF -e '[your name]' -e '[phone number or e-mail address]' -e '[what you offer' "$dest/message.txt"; then
+  echo "Not finished: message.txt in $dest is still the template."
+  echo "Open it, put your name, how to reach you and the reward in place of the [brackets], and save it."
+else
+  echo "The pen in $dest is ready."
+fi

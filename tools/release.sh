@@ -2,7 +2,9 @@
 # Builds the programs for release (Windows; Linux on x86-64, arm64 and armhf) and writes the kit an
 # owner unzips onto a drive:
 #
-#   dist/ostrael-VERSION/         pen/ (what goes on the drive), OWNER.txt, SHA256SUMS
+#   dist/ostrael-VERSION/         pen/ (the programs, copied onto the drive every time),
+#                                 first-time/ (message.txt and autorun.inf, copied onto a new drive
+#                                 only), OWNER.txt, COMMIT (the commit it was built from), SHA256SUMS
 #   dist/ostrael-VERSION.zip      the same folder, zipped
 #   dist/ostrael-VERSION.zip.sha256
 #
@@ -30,7 +32,9 @@ done
 cd "$(dirname "$0")/.."
 top=$PWD
 
+dirty=false
 if [ -n "$(git status --porcelain --untracked-files=normal)" ]; then
+  dirty=true
   $allow_dirty || fail "the tree has uncommitted changes, so the kit would match no commit.
 Commit them first, or run with --allow-dirty to build from the tree as it is."
   echo "release: building from a tree with uncommitted changes (--allow-dirty)" >&2
@@ -57,13 +61,21 @@ name=ostrael-$version
 kit=dist/$name
 
 rm -rf "$kit" "$kit.zip" "$kit.zip.sha256"
-mkdir -p "$kit/pen"
+mkdir -p "$kit/pen" "$kit/first-time"
 programs=$(mktemp -d)
 trap 'rm -rf "$programs"' EXIT
 cp build/release-windows-i686/bin/Ostrael.exe build/release-linux/bin/ostrael "$programs/"
 cp build/release-linux-arm64/bin/ostrael "$programs/ostrael-arm64"
 cp build/release-linux-armhf/bin/ostrael "$programs/ostrael-armhf"
 tools/make-pen.sh --programs "$programs" "$kit/pen" >/dev/null
+# The owner's files stay out of pen/: an owner who copies a newer pen/ onto a drive set up before,
+# answering "Replace" to everything, keeps their message and the drive's name.
+mv "$kit/pen/message.txt" "$kit/pen/autorun.inf" "$kit/first-time/"
+
+# Where a rebuilder starts from. Both builders of a tree with changes say so, in the same words.
+commit=$(git rev-parse HEAD)
+if $dirty; then commit+=" with uncommitted changes"; fi
+printf '%s\n' "$commit" >"$kit/COMMIT"
 
 # The owner's guide is read in Notepad too: CRLF line ends.
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' docs/OWNER.txt >"$kit/OWNER.txt"

@@ -51,10 +51,11 @@ check "empty folder gets every file" laid_out "$d"
 check "autorun.inf has only icon and label" autorun_is_plain "$d" Ostrael
 check "the Linux program is executable" test -x "$d/ostrael"
 check "it says what it wrote" grep -q '^wrote  message.txt' <<<"$out"
+check "it ends by saying the message is still the template" grep -q 'still the template' <<<"$(tail -n 2 <<<"$out")"
 check "no staging files stay" no_leftovers "$d"
 check "message template is UTF-8 with BOM and CRLF" template_is_bom_crlf
 
-# --- the owner's own files are kept
+# --- a drive set up before: the owner's files are kept, the programs' files replaced
 d="$work/owned"; mkdir "$d"
 printf 'my own words' > "$d/message.txt"
 printf '[autorun]\r\nlabel=MINE\r\n' > "$d/autorun.inf"
@@ -63,9 +64,10 @@ printf 'old' > "$d/Ostrael.exe"
 out=$(pen --label NEWNAME "$d")
 check "existing message.txt is kept" test "$(cat "$d/message.txt")" = "my own words"
 check "existing autorun.inf is kept" grep -q MINE "$d/autorun.inf"
-check "existing autorun.sh is kept" test "$(cat "$d/autorun.sh")" = "echo mine"
 check "programs are updated" cmp -s "$d/Ostrael.exe" "$programs/Ostrael.exe"
+check "autorun.sh is updated: it is the programs' starter" cmp -s "$d/autorun.sh" "$top/pen/autorun.sh"
 check "it says what it left" grep -q '^kept   message.txt' <<<"$out"
+check "a filled-in message: the pen is ready" test "$(tail -n 1 <<<"$out")" = "The pen in $d is ready."
 
 # --- spaces and non-ASCII in the path, and a label
 d="$work/my pen ünïcødé (2)"; mkdir "$d"

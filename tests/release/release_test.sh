@@ -51,6 +51,19 @@ kit="$unzipped/$name"
 (cd "$kit" && sha256sum --quiet -c SHA256SUMS) && echo "ok      SHA256SUMS checks out" || fail "SHA256SUMS"
 [ -x "$kit/pen/ostrael" ] && [ -x "$kit/pen/ostrael-arm64" ] && [ -x "$kit/pen/ostrael-armhf" ] &&
   [ -x "$kit/pen/autorun.sh" ] && [ ! -x "$kit/pen/Ostrael.exe" ] || fail "file modes after unzip"
+grep -qx "$(git -C "$top" rev-parse HEAD)\( with uncommitted changes\)\?" "$kit/COMMIT" &&
+  echo "ok      COMMIT names the commit: $(cat "$kit/COMMIT")" || fail "COMMIT: $(cat "$kit/COMMIT")"
+
+# A drive set up from the kit: pen/, then first-time/. Then one set up from an older kit, whose pen/
+# held message.txt and autorun.inf, updated with the new pen/ and "Replace" answered every time.
+drive="$work/drive set up from the kit" old="$work/drive set up from an older kit"
+mkdir "$drive" "$old" && cp -r "$kit/pen/." "$kit/first-time/." "$drive/" && cp -r "$drive/." "$old/"
+printf 'Anna, 555-0100\r\n' | tee "$old/message.txt" >"$work/message"
+printf '[autorun]\r\nlabel=ANNA\r\n' >"$old/autorun.inf" && printf 'old' | tee "$old/autorun.sh" >"$old/ostrael"
+cp -r "$kit/pen/." "$old/"
+cmp -s "$old/message.txt" "$work/message" && grep -q '^label=ANNA' "$old/autorun.inf" && cmp -s "$old/autorun.sh" \
+  "$kit/pen/autorun.sh" && cmp -s "$old/ostrael" "$kit/pen/ostrael" &&
+  echo "ok      the kit's pen/ copied over an older drive keeps the message and the name" || fail "updating a drive"
 
 # Each Linux program loads on the oldest systems OWNER.txt names (RHEL 8, Debian 10, Ubuntu 18.10):
 # no version it asks of a system library is newer than theirs. glibc is 2.28 on all three, and
@@ -83,7 +96,7 @@ done
 # for 32-bit ARM's rounding of antialiased text (one step of 255).
 shots="$top/artifacts/gtk"
 rm -f "$shots"/kit-*.png
-OSTRAEL_KIT_PEN="$kit/pen" OSTRAEL_SYSROOTS="$top/build/sysroot" OSTRAEL_IN_DEBIAN11="$top/tests/release/in_debian11.sh" \
+OSTRAEL_KIT_PEN="$drive" OSTRAEL_SYSROOTS="$top/build/sysroot" OSTRAEL_IN_DEBIAN11="$top/tests/release/in_debian11.sh" \
   "$top/build/linux/tests/gtk/gtk_program_test" --gtest_filter='*Kit.*' \
   && echo "ok      the kit's Linux programs show the template message and the report" || fail "the Linux programs from the kit"
 for machine in arm64 armhf; do
@@ -135,8 +148,7 @@ OSTRAEL_E2E_MADE="$pen" GTEST_FILTER='EndToEnd.APenMadeForAnOwner*' sh "$top/tes
 
 pen="$work/pen made from the kit"
 mkdir "$pen"
-"$top/tools/make-pen.sh" --programs "$kit/pen" "$pen" >/dev/null &&
-  cmp -s "$pen/Ostrael.exe" "$kit/pen/Ostrael.exe" && cmp -s "$pen/autorun.sh" "$kit/pen/autorun.sh" &&
-  [ -x "$pen/ostrael" ] && echo "ok      make-pen lays out a pen from the kit" || fail "make-pen from the kit"
+"$top/tools/make-pen.sh" --programs "$kit/pen" "$pen" >/dev/null && diff -r "$pen" "$drive" &&
+  [ -x "$pen/ostrael" ] && echo "ok      make-pen lays out from the kit the pen the kit's two folders make" || fail "make-pen from the kit"
 
 exit $status
