@@ -113,11 +113,12 @@ done
 exe="$kit/pen/Ostrael.exe" status_before=$status status=0
 windows=${OSTRAEL_WINDOWS_TESTS:-$("$top/tools/windows-tests.sh")}
 tested="$top/build/windows-$windows/bin/Ostrael.exe"
-headers=$(i686-w64-mingw32-objdump -p "$exe")
-imports() { x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ { print toupper($3) }' | sort; }
+tools=$windows-w64-mingw32  # the binutils that read both programs
+headers=$("$tools-objdump" -p "$exe")
+imports() { "$tools-objdump" -p "$1" | awk '/DLL Name:/ { print toupper($3) }' | sort; }
 # Every resource, decompiled; the manifest of a build for x86_64 names amd64 where the shipped one
 # names x86.
-resources() { x86_64-w64-mingw32-windres -i "$1" -O rc | sed 's/processorArchitecture=""amd64""/processorArchitecture=""x86""/g'; }
+resources() { "$tools-windres" -i "$1" -O rc | sed 's/processorArchitecture=""amd64""/processorArchitecture=""x86""/g'; }
 grep -q 'Magic.*(PE32)$' <<<"$headers" && grep -q 'Subsystem.*(Windows GUI)' <<<"$headers" ||
   fail "Ostrael.exe is not a 32-bit Windows GUI program"
 PYTHONPATH="$top/cmake" python3 -c 'import sys, pe_run_from_swap as p; d = open(sys.argv[1], "rb").read(); sys.exit(p.mark(d) != d)' "$exe" ||
@@ -134,11 +135,11 @@ status=$((status | status_before))
 
 # Then the window, on the shipped program where this host runs 32-bit code, and otherwise on the
 # x86_64 build of the same commit put in its place.
-pen="$kit/pen" what="Ostrael.exe from the kit"
+pen=$drive what="Ostrael.exe from the kit"
 if [ "$windows" = x86_64 ]; then
   echo "skipped the kit's 32-bit Ostrael.exe is not started: $("$top/tools/windows-tests.sh" --reason)"
-  pen="$work/kit pen with the x86_64 build" what="the x86_64 Ostrael.exe in the kit's pen"
-  cp -a "$kit/pen" "$pen"
+  pen="$work/drive set up from the kit, with the x86_64 build" what="the x86_64 Ostrael.exe on a drive set up from the kit"
+  cp -a "$drive" "$pen"
   cp "$tested" "$pen/Ostrael.exe"
   export PATH="$top/cmake/wine64:$PATH"
 fi
