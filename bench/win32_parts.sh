@@ -9,8 +9,10 @@ cd "$(dirname "$0")/.."
 runs=${RUNS:-15}
 
 watcher=build/bench/start_watcher
-exe=build/windows-i686/bin/Ostrael.exe
-bare=build/bench-windows-i686
+windows=$(tools/windows-tests.sh)  # as bench/run.sh built them
+if [ "$windows" = x86_64 ]; then export PATH="$PWD/cmake/wine64:$PATH"; fi
+exe=build/windows-$windows/bin/Ostrael.exe
+bare=build/bench-windows-$windows
 for f in "$watcher" "$exe" "$bare/bare_win32.exe" "$bare/bare_win32_cc6.exe" "$bare/bare_win32_controls.exe"; do
   [ -f "$f" ] || { echo "missing $f: run bench/run.sh first" >&2; exit 1; }
 done
