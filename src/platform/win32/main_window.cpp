@@ -84,6 +84,15 @@ LRESULT CALLBACK frame_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
   }
+  // A group box draws its border and nothing inside, and the form, which clips its children, does
+  // not paint there either; so the box fills its inside with the form's colour itself.
+  if (message == WM_ERASEBKGND) {
+    RECT inside;
+    ::GetClientRect(hwnd, &inside);
+    ::FillRect(reinterpret_cast<HDC>(wparam), &inside,
+               reinterpret_cast<HBRUSH>(::GetClassLongPtrW(::GetParent(hwnd), GCLP_HBRBACKGROUND)));
+    return 1;
+  }
   return ::DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
