@@ -530,10 +530,12 @@ void MainWindow::cancel_text1_appends() {
 
 ostrael::Status MainWindow::set_text1_visible(bool visible) {
   HWND text1 = control(ui::ControlId::Text1), list1 = control(ui::ControlId::List1);
-  // The keyboard never stays with a view nobody sees: a hidden Text1 would swallow it, and a
-  // covered List1 would move a selection under the message. SetFocus on a control of a window
-  // that is not active activates the window and brings it in front of the one the user is in,
-  // which a screen reader's press must not do; there the focus it gets back on activation moves.
+  // The focus moves with the view that shows, if it was on the other: a hidden Text1 would
+  // swallow the keys, and a covered List1 would move a selection under the message. Only this
+  // switch moves it; Tab still takes it to the covered List1, as to any tab stop. SetFocus on a
+  // control of a window that is not active activates the window and brings it in front of the
+  // one the user is in, which a screen reader's press must not do; there the focus it gets back
+  // on activation moves.
   bool active = ::GetActiveWindow() == hwnd_;
   HWND from = visible ? list1 : text1, to = visible ? text1 : list1;
   if (visible) ::ShowWindow(text1, SW_SHOW);
