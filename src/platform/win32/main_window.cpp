@@ -18,8 +18,6 @@ namespace ui = ostrael::ui;
 
 namespace {
 
-constexpr wchar_t kPictureClass[] = L"ostraelen.Image";
-
 // Wine's word-wrapping EDIT lays out all of its text on WM_SETTEXT, well over a second for a
 // message of a megabyte. The window shows with the first piece, which fills the view; the rest
 // follows a piece at a time from a timer, whose messages wait behind painting and input.
@@ -257,14 +255,14 @@ ostrael::Status MainWindow::create_controls(int dpi) {
     }
     std::wstring text = to_utf16(c.text);
     RECT r = control_rect(i, dpi);
-    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, r.left, r.top, r.right - r.left,
-                                   r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))),
-                                   instance_, nullptr);
+    // A list box fits its height to whole lines of its font only when its size changes, and it is
+    // made with the system font: made without height, it fits the lines of its own when sized.
+    int height = c.type == ui::ControlType::ListBox ? 0 : r.bottom - r.top;
+    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, r.left, r.top, r.right - r.left, height,
+                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))), instance_, nullptr);
     if (!child) return last_error_failure("CreateWindowExW");
     controls_[i] = child;
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_of(i)), FALSE);
-    // A list box fits its height to whole lines of the font it has when it is sized, and it was
-    // made with the system font; sized again, it fits the lines of its own.
     if (c.type == ui::ControlType::ListBox)
       ::SetWindowPos(child, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (c.type == ui::ControlType::Frame && !::SetWindowSubclass(child, frame_subclass, 0, 0))
@@ -376,6 +374,9 @@ void MainWindow::change_dpi(int dpi, const RECT& suggested) {
     // Nothing is drawn until all is in place; the whole window is repainted below.
     for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
       RECT r = control_rect(i, dpi);
+      // As where it was made: sized from no height, the list fits whole lines of its new font.
+      if (ui::kControls[i].type == ui::ControlType::ListBox)
+        ::SetWindowPos(controls_[i], nullptr, 0, 0, r.right - r.left, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
       ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     }

@@ -29,6 +29,7 @@ std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t
 constexpr int control_id(std::size_t index) { return 100 + static_cast<int>(index); }
 
 inline constexpr wchar_t kWindowClass[] = L"ostraelen";
+inline constexpr wchar_t kPictureClass[] = L"ostraelen.Image";
 
 class MainWindow final : public ostrael::Controls {
  public:
