@@ -36,7 +36,11 @@ int window_dpi(HWND hwnd) {
   return dpi;
 }
 
-int system_dpi() { return window_dpi(nullptr); }
+// Fixed for the life of the process, and asked for by every default font made.
+int system_dpi() {
+  static const int dpi = window_dpi(nullptr);
+  return dpi;
+}
 
 void adjust_window_rect(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
   static auto adjust = user32_function<decltype(&::AdjustWindowRectExForDpi)>("AdjustWindowRectExForDpi");
