@@ -87,7 +87,7 @@ inline constexpr std::array<Control, 11> kControls{{
 }};
 
 // Where the control stands in kControls, the order every backend keeps its widgets in. `index`
-// only for Label1.
+// only for Label1. A control the table lacks ends the program, in release builds too.
 std::size_t control_index(ControlId id, int index = -1);
 inline const Control& control(ControlId id, int index = -1) { return kControls[control_index(id, index)]; }
 

@@ -52,6 +52,13 @@ TEST(Layout, EachPicturesCaptionSitsCentredUnderItAndFillsTheBottom) {
 }
 
 // A screen reader names each picture by the caption a sighted finder reads under it.
+// Callers index the table with the answer, so a control it lacks must not come back as an index,
+// also where asserts are compiled out (this test runs in an optimised build).
+TEST(LayoutDeathTest, AControlTheTableLacksStopsTheProgram) {
+  EXPECT_DEATH(control_index(ControlId::Label1, 4), "");
+  EXPECT_DEATH(control_index(ControlId::Image1, 0), "");
+}
+
 TEST(Layout, AccessibleNamesAreTheVisibleCaptions) {
   const std::pair<const Control*, std::string_view> cases[] = {
       {&find(ControlId::Image2), "Message"},      {&find(ControlId::Image4), "Open Pen"},

@@ -13,6 +13,7 @@
 #include "app/ostraelen.h"
 #include "drive_provider.h"
 #include "file_input.h"
+#include "gui_objects.h"
 #include "main_window.h"
 #include "panel/message_file.h"
 #include "pictures.h"
@@ -40,44 +41,9 @@ class PenFolder final : public ostrael::Application {
   std::string directory_;
 };
 
-struct Counts {
-  DWORD gdi = 0, user = 0;
-  bool operator==(const Counts&) const = default;
-};
-
-// Wine's GetGuiResources is a stub that answers 0 with ERROR_CALL_NOT_IMPLEMENTED. There the
-// objects are counted by asking about every 16-bit handle value, which Wine resolves to the
-// live object at that slot whatever its generation: GDI objects through GetObjectType, USER
-// objects as this process's windows and its icons and cursors.
-bool gui_resources_work() {
-  ::SetLastError(0);
-  DWORD gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-  return gdi != 0 || ::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED;
-}
-
-Counts count_objects() {
-  Counts counts;
-  if (gui_resources_work()) {
-    counts.gdi = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-    counts.user = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
-    return counts;
-  }
-  DWORD self = ::GetCurrentProcessId();
-  for (UINT_PTR value = 1; value < 0x10000; ++value) {
-    if (::GetObjectType(reinterpret_cast<HGDIOBJ>(value))) ++counts.gdi;
-    if (value % 2) continue;  // USER handles are even
-    HWND window = reinterpret_cast<HWND>(value);
-    DWORD owner = 0;
-    if (::IsWindow(window) && ::GetWindowThreadProcessId(window, &owner) && owner == self) ++counts.user;
-    ICONINFO icon;
-    if (::GetIconInfo(reinterpret_cast<HICON>(value), &icon)) {
-      ++counts.user;
-      if (icon.hbmMask) ::DeleteObject(icon.hbmMask);
-      if (icon.hbmColor) ::DeleteObject(icon.hbmColor);
-    }
-  }
-  return counts;
-}
+using win32_tests::Counts;
+using win32_tests::count_objects;
+using win32_tests::gui_resources_work;
 
 void pump() {
   MSG message;

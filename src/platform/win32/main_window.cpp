@@ -18,8 +18,6 @@ namespace ui = ostrael::ui;
 
 namespace {
 
-constexpr wchar_t kPictureClass[] = L"ostraelen.Image";
-
 // Wine's word-wrapping EDIT lays out all of its text on WM_SETTEXT, well over a second for a
 // message of a megabyte. The window shows with the first piece, which fills the view; the rest
 // follows a piece at a time from a timer, whose messages wait behind painting and input.
@@ -38,7 +36,11 @@ int window_dpi(HWND hwnd) {
   return dpi;
 }
 
-int system_dpi() { return window_dpi(nullptr); }
+// Fixed for the life of the process, and asked for by every default font made.
+int system_dpi() {
+  static const int dpi = window_dpi(nullptr);
+  return dpi;
+}
 
 void adjust_window_rect(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
   static auto adjust = user32_function<decltype(&::AdjustWindowRectExForDpi)>("AdjustWindowRectExForDpi");
@@ -47,16 +49,22 @@ void adjust_window_rect(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
 
 bool same_font(const ui::Font& a, const ui::Font& b) { return a.face == b.face && a.points == b.points && a.weight == b.weight; }
 
+// One of the system's fonts, given for the system dpi, at `dpi`.
+ostrael::Result<LOGFONTW> system_font(LOGFONTW NONCLIENTMETRICSW::*which, int dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    return last_error_failure("SystemParametersInfoW");
+  LOGFONTW logfont = metrics.*which;
+  logfont.lfHeight = ::MulDiv(logfont.lfHeight, dpi, system_dpi());
+  return logfont;
+}
+
 ostrael::Result<HFONT> create_font(const ui::Font& font, int dpi) {
   LOGFONTW logfont{};
   if (font.face.empty()) {
     // The toolkit's default control font is the system's message font.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-      return last_error_failure("SystemParametersInfoW");
-    logfont = metrics.lfMessageFont;
-    logfont.lfHeight = ::MulDiv(logfont.lfHeight, dpi, system_dpi());
+    ASSIGN_OR_FORWARD(logfont, system_font(&NONCLIENTMETRICSW::lfMessageFont, dpi));
   } else {
     logfont.lfHeight = -static_cast<LONG>(std::lround(font.points * dpi / 72.0));
     logfont.lfWeight = font.weight;
@@ -83,6 +91,15 @@ LRESULT CALLBACK frame_subclass(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
     ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
     return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
+  }
+  // A group box draws its border and nothing inside, and the form, which clips its children, does
+  // not paint there either; so the box fills its inside with the form's colour itself.
+  if (message == WM_ERASEBKGND) {
+    RECT inside;
+    ::GetClientRect(hwnd, &inside);
+    ::FillRect(reinterpret_cast<HDC>(wparam), &inside,
+               reinterpret_cast<HBRUSH>(::GetClassLongPtrW(::GetParent(hwnd), GCLP_HBRBACKGROUND)));
+    return 1;
   }
   return ::DefSubclassProc(hwnd, message, wparam, lparam);
 }
@@ -143,8 +160,6 @@ std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t
 
 HWND MainWindow::control(ui::ControlId id) const { return controls_[ui::control_index(id)]; }
 
-int MainWindow::dpi() const { return window_dpi(hwnd_); }
-
 ostrael::Status MainWindow::register_classes() {
   HICON big = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_OSTRAEL), IMAGE_ICON,
                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
@@ -184,18 +199,21 @@ ostrael::Status MainWindow::create() {
   // the primary monitor has the system dpi, unless that monitor's scale changed since sign-in;
   // then it is sized again for the dpi it got.
   int dpi = system_dpi();
-  FORWARD_IF_FAILED(make_fonts(dpi));
+  ASSIGN_OR_FORWARD(Fonts fonts, make_fonts(dpi));
+  use_fonts(std::move(fonts));
   RECT place = centred_on_primary(dpi, style);
   hwnd_ = ::CreateWindowExW(0, kWindowClass, caption.c_str(), style, place.left, place.top, place.right - place.left,
                             place.bottom - place.top, nullptr, nullptr, instance_, this);
   if (!hwnd_) return last_error_failure("CreateWindowExW");
   if (int got = window_dpi(hwnd_); got != dpi) {
     dpi = got;
-    FORWARD_IF_FAILED(make_fonts(dpi));
+    ASSIGN_OR_FORWARD(Fonts refitted, make_fonts(dpi));
+    use_fonts(std::move(refitted));
     place = centred_on_primary(dpi, style);
     ::SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  dpi_ = dpi;
   return create_controls(dpi);
 }
 
@@ -241,14 +259,14 @@ ostrael::Status MainWindow::create_controls(int dpi) {
     }
     std::wstring text = to_utf16(c.text);
     RECT r = control_rect(i, dpi);
-    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, r.left, r.top, r.right - r.left,
-                                   r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))),
-                                   instance_, nullptr);
+    // A list box fits its height to whole lines of its font only when its size changes, and it is
+    // made with the system font: made without height, it fits the lines of its own when sized.
+    int height = c.type == ui::ControlType::ListBox ? 0 : r.bottom - r.top;
+    HWND child = ::CreateWindowExW(ex_style, window_class, text.c_str(), style, r.left, r.top, r.right - r.left, height,
+                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id(i))), instance_, nullptr);
     if (!child) return last_error_failure("CreateWindowExW");
     controls_[i] = child;
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_of(i)), FALSE);
-    // A list box fits its height to whole lines of the font it has when it is sized, and it was
-    // made with the system font; sized again, it fits the lines of its own.
     if (c.type == ui::ControlType::ListBox)
       ::SetWindowPos(child, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (c.type == ui::ControlType::Frame && !::SetWindowSubclass(child, frame_subclass, 0, 0))
@@ -264,6 +282,13 @@ ostrael::Status MainWindow::add_tooltips() {
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_, nullptr);
   if (!tooltip_) return last_error_failure("CreateWindowExW");
+  // The tooltip's own font is for the system dpi.
+  if (dpi_ != system_dpi()) {
+    ASSIGN_OR_FORWARD(LOGFONTW logfont, system_font(&NONCLIENTMETRICSW::lfStatusFont, dpi_));
+    tooltip_font_.reset(::CreateFontIndirectW(&logfont));
+    if (!tooltip_font_) return last_error_failure("CreateFontIndirectW");
+    ::SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(tooltip_font_.get()), FALSE);
+  }
   for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
     const ui::Control& c = ui::kControls[i];
     if (c.tooltip.empty()) continue;
@@ -281,8 +306,8 @@ ostrael::Status MainWindow::add_tooltips() {
   return {};
 }
 
-ostrael::Status MainWindow::make_fonts(int dpi) {
-  std::vector<MadeFont> fonts;
+ostrael::Result<MainWindow::Fonts> MainWindow::make_fonts(int dpi) {
+  Fonts fonts;
   for (const ui::Control& c : ui::kControls) {
     bool made = false;
     for (const MadeFont& f : fonts) made = made || same_font(f.font, c.font);
@@ -290,11 +315,14 @@ ostrael::Status MainWindow::make_fonts(int dpi) {
     ASSIGN_OR_FORWARD(HFONT handle, create_font(c.font, dpi));
     fonts.push_back({c.font, UniqueFont(handle)});
   }
-  // The controls let go of the old fonts here, before these replace them.
+  return fonts;
+}
+
+void MainWindow::use_fonts(Fonts fonts) {
+  // The controls let go of the old fonts here, before they are freed on return.
   std::swap(fonts_, fonts);
   for (std::size_t i = 0; i < ui::kControls.size(); ++i)
     if (controls_[i]) ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(font_of(i)), FALSE);
-  return {};
 }
 
 HFONT MainWindow::font_of(std::size_t index) const {
@@ -331,15 +359,42 @@ RECT MainWindow::centred_on_primary(int dpi, DWORD style) {
   return {x, y, x + width, y + height};
 }
 
-void MainWindow::lay_out(int dpi) {
-  for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
-    RECT r = control_rect(i, dpi);
-    ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+void MainWindow::change_dpi(int dpi, const RECT& suggested) {
+  // A window half at one dpi and half at the other is worse than one left whole at the old one.
+  auto fonts = make_fonts(dpi);
+  ostrael::Result<LOGFONTW> tip_logfont = system_font(&NONCLIENTMETRICSW::lfStatusFont, dpi);
+  UniqueFont tip_font(tip_logfont ? ::CreateFontIndirectW(&*tip_logfont) : nullptr);
+  Pictures pictures;
+  bool made = fonts && tip_font && pictures.load(pictures_.instance(), dpi);
+  RECT place = suggested;
+  if (made) {
+    // The pointer may rest on a picture: it takes the new hand before the old one is freed.
+    if (pictures_.hand() && ::GetCursor() == pictures_.hand()) ::SetCursor(pictures.hand());
+    pictures_ = std::move(pictures);
+    use_fonts(std::move(*fonts));
+    if (tooltip_) ::SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(tip_font.get()), FALSE);
+    tooltip_font_ = std::move(tip_font);
+    dpi_ = dpi;
+    // Nothing is drawn until all is in place; the whole window is repainted below.
+    for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
+      RECT r = control_rect(i, dpi);
+      // As where it was made: sized from no height, the list fits whole lines of its new font.
+      if (ui::kControls[i].type == ui::ControlType::ListBox)
+        ::SetWindowPos(controls_[i], nullptr, 0, 0, r.right - r.left, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+      ::SetWindowPos(controls_[i], nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+    }
+  } else {
+    RECT now;
+    ::GetWindowRect(hwnd_, &now);
+    place.right = place.left + (now.right - now.left);
+    place.bottom = place.top + (now.bottom - now.top);
   }
-  RECT window = outer_rect(dpi, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)));
-  ::SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ::InvalidateRect(hwnd_, nullptr, TRUE);
+  ::SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  // A control moved or given a font without drawing keeps what it showed at the old dpi, and
+  // the form clips its children, so all of them are invalidated.
+  ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void MainWindow::show() {
@@ -393,15 +448,16 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
       if (::SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) ::SendMessageW(target, EM_SETSEL, 0, -1);
       return 0;
     }
-    case WM_DPICHANGED: {
-      int dpi = HIWORD(wparam);
-      // What fails to load for the new dpi is drawn as nothing, as at the start.
-      (void)pictures_.load(instance_, dpi);
-      if (make_fonts(dpi)) lay_out(dpi);
-      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
-      ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-      return 0;
+    case WM_GETDPISCALEDSIZE: {
+      // Windows then suggests the layout's own size at the new dpi, not the old one scaled,
+      // which can differ by a pixel or two and make the window flip between two monitors.
+      RECT window = outer_rect(static_cast<int>(wparam), static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)));
+      *reinterpret_cast<SIZE*>(lparam) = {window.right - window.left, window.bottom - window.top};
+      return TRUE;
     }
+    case WM_DPICHANGED:
+      change_dpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_TIMER:
       if (wparam != kAppendTimer) break;
       append_text1_piece();
@@ -521,10 +577,12 @@ void MainWindow::cancel_text1_appends() {
 
 ostrael::Status MainWindow::set_text1_visible(bool visible) {
   HWND text1 = control(ui::ControlId::Text1), list1 = control(ui::ControlId::List1);
-  // The keyboard never stays with a view nobody sees: a hidden Text1 would swallow it, and a
-  // covered List1 would move a selection under the message. SetFocus on a control of a window
-  // that is not active activates the window and brings it in front of the one the user is in,
-  // which a screen reader's press must not do; there the focus it gets back on activation moves.
+  // The focus moves with the view that shows, if it was on the other: a hidden Text1 would
+  // swallow the keys, and a covered List1 would move a selection under the message. Only this
+  // switch moves it; Tab still takes it to the covered List1, as to any tab stop. SetFocus on a
+  // control of a window that is not active activates the window and brings it in front of the
+  // one the user is in, which a screen reader's press must not do; there the focus it gets back
+  // on activation moves.
   bool active = ::GetActiveWindow() == hwnd_;
   HWND from = visible ? list1 : text1, to = visible ? text1 : list1;
   if (visible) ::ShowWindow(text1, SW_SHOW);

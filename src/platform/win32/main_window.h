@@ -29,6 +29,7 @@ std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t
 constexpr int control_id(std::size_t index) { return 100 + static_cast<int>(index); }
 
 inline constexpr wchar_t kWindowClass[] = L"ostraelen";
+inline constexpr wchar_t kPictureClass[] = L"ostraelen.Image";
 
 class MainWindow final : public ostrael::Controls {
  public:
@@ -46,7 +47,8 @@ class MainWindow final : public ostrael::Controls {
   // a picture before the window shows, so they are added after show() and cost it nothing.
   ostrael::Status add_tooltips();
   HWND hwnd() const { return hwnd_; }
-  int dpi() const;
+  // The dpi the window and its fonts, pictures and places are made for.
+  int dpi() const { return dpi_; }
 
   ostrael::Status set_text1_text(std::string_view text) override;
   ostrael::Status set_text1_visible(bool visible) override;
@@ -58,11 +60,19 @@ class MainWindow final : public ostrael::Controls {
   static LRESULT CALLBACK picture_proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT handle_message(UINT message, WPARAM wparam, LPARAM lparam);
 
+  struct MadeFont {
+    ostrael::ui::Font font;
+    UniqueFont handle;
+  };
+  using Fonts = std::vector<MadeFont>;
+
   ostrael::Status register_classes();
-  // Makes every control at its place for `dpi`, with its font from make_fonts.
+  // Makes every control at its place for `dpi`, with its font from use_fonts.
   ostrael::Status create_controls(int dpi);
-  // Makes the fonts for `dpi` and hands them to the controls there are.
-  ostrael::Status make_fonts(int dpi);
+  // One font per distinct font of the table, for `dpi`.
+  static ostrael::Result<Fonts> make_fonts(int dpi);
+  // Hands `fonts` to the controls there are, without drawing, and frees the ones they had.
+  void use_fonts(Fonts fonts);
   HFONT font_of(std::size_t index) const;
   // The control's rectangle in its parent's client area, in pixels at `dpi`.
   RECT control_rect(std::size_t index, int dpi) const;
@@ -71,8 +81,10 @@ class MainWindow final : public ostrael::Controls {
   static RECT outer_rect(int dpi, DWORD style);
   // That rectangle centred on the primary monitor, where the window first shows.
   static RECT centred_on_primary(int dpi, DWORD style);
-  // Moves every control to its place and sizes the window for a new `dpi`.
-  void lay_out(int dpi);
+  // Makes the fonts, pictures, hand and tooltip font for `dpi` and, if all of them were made,
+  // puts them and every control in place for it; then moves the window to `suggested` and
+  // repaints all of it.
+  void change_dpi(int dpi, const RECT& suggested);
   void on_click(std::size_t index);
   // Adds the next piece of a long message to Text1, keeping the reader's view and selection.
   void append_text1_piece();
@@ -85,12 +97,10 @@ class MainWindow final : public ostrael::Controls {
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND focus_ = nullptr;  // where the focus goes back to when the window is activated again
+  int dpi_ = 0;
   std::array<HWND, ostrael::ui::kControls.size()> controls_{};
-  struct MadeFont {
-    ostrael::ui::Font font;
-    UniqueFont handle;
-  };
-  std::vector<MadeFont> fonts_;  // one per distinct font of the table, for the current dpi
+  Fonts fonts_;
+  UniqueFont tooltip_font_;  // null while the tooltip keeps its own, made for the system dpi
   // A long message goes into Text1 in pieces after the window shows: the whole text, and how
   // much of it Text1 holds so far.
   std::wstring text1_pending_;

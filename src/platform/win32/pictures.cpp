@@ -74,12 +74,13 @@ ostrael::Result<UniqueBitmap> dib_section(const ui::Picture& picture) {
   return bitmap;
 }
 
-// The size Windows gives a cursor at `dpi`. Systems before per-monitor dpi scale it with the
-// system dpi.
+// The size Windows gives a cursor at `dpi`. Systems before per-monitor dpi have one cursor size,
+// for the system dpi.
 int cursor_size(int dpi) {
   static auto for_dpi = user32_function<decltype(&::GetSystemMetricsForDpi)>("GetSystemMetricsForDpi");
   if (for_dpi)
     if (int size = for_dpi(SM_CXCURSOR, static_cast<UINT>(dpi)); size > 0) return size;
+  if (int size = ::GetSystemMetrics(SM_CXCURSOR); size > 0) return size;
   return ::MulDiv(ui::kCursorSizes.front(), dpi, ui::kDesignDpi);
 }
 
@@ -102,7 +103,7 @@ ostrael::Result<ui::Picture> monochrome_pixels(HBITMAP mask, int size) {
 
 // An alpha cursor of `picture`, whose colour CreateIconIndirect takes unpremultiplied, as a
 // cursor file holds it.
-ostrael::Result<UniqueCursor> alpha_cursor(ui::Picture picture, POINT hot_spot) {
+ostrael::Result<UniqueIcon> alpha_cursor(ui::Picture picture, POINT hot_spot) {
   int stride = (picture.width + 15) / 16 * 2;  // a monochrome bitmap's rows are whole words
   std::vector<BYTE> transparent(std::size_t(stride) * std::size_t(picture.height));
   for (int y = 0; y < picture.height; ++y)
@@ -117,28 +118,30 @@ ostrael::Result<UniqueCursor> alpha_cursor(ui::Picture picture, POINT hot_spot) 
   UniqueBitmap mask(::CreateBitmap(picture.width, picture.height, 1, 1, transparent.data()));
   if (!mask) return last_error_failure("CreateBitmap");
   ICONINFO info{FALSE, static_cast<DWORD>(hot_spot.x), static_cast<DWORD>(hot_spot.y), mask.get(), colour.get()};
-  UniqueCursor cursor(::CreateIconIndirect(&info));
+  UniqueIcon cursor(::CreateIconIndirect(&info));
   if (!cursor) return last_error_failure("CreateIconIndirect");
   return cursor;
 }
 
 }  // namespace
 
-ostrael::Result<UniqueCursor> hand_cursor(HINSTANCE instance, int size) {
+ostrael::Result<Hand> hand_cursor(HINSTANCE instance, int size) {
   int drawn = ui::drawn_size_for(size, ui::kCursorSizes);
   UniqueCursor cursor(static_cast<HCURSOR>(::LoadImageW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, drawn, drawn, 0)));
   if (!cursor) return last_error_failure("LoadImageW");
-  if (drawn == size) return cursor;
+  if (drawn == size) return Hand{std::move(cursor), {}};
   ICONINFO info{};
   if (!::GetIconInfo(cursor.get(), &info)) return last_error_failure("GetIconInfo");
   UniqueBitmap mask(info.hbmMask), colour(info.hbmColor);
   if (colour) return ostrael::Failure{"GetIconInfo", 0, "the hand is not a monochrome cursor"};
   ASSIGN_OR_FORWARD(ui::Picture pixels, monochrome_pixels(mask.get(), drawn));
   auto scaled = [&](DWORD at) { return std::min<LONG>(static_cast<LONG>((at * size + drawn / 2) / drawn), size - 1); };
-  return alpha_cursor(ui::resized(pixels, size, size), {scaled(info.xHotspot), scaled(info.yHotspot)});
+  ASSIGN_OR_FORWARD(UniqueIcon made, alpha_cursor(ui::resized(pixels, size, size), {scaled(info.xHotspot), scaled(info.yHotspot)}));
+  return Hand{{}, std::move(made)};
 }
 
 ostrael::Status Pictures::load(HINSTANCE instance, int dpi) {
+  instance_ = instance;
   ostrael::Status first_failure;
   auto keep_first = [&](const ostrael::Failure& failure) {
     if (first_failure) first_failure = ostrael::Status(failure);
@@ -158,9 +161,9 @@ ostrael::Status Pictures::load(HINSTANCE instance, int dpi) {
 
   auto hand = hand_cursor(instance, cursor_size(dpi));
   if (!hand) keep_first(hand.failure());
-  UniqueCursor next = hand ? std::move(*hand) : UniqueCursor();
+  Hand next = hand ? std::move(*hand) : Hand();
   // The pointer may rest on a picture: it takes the new hand before the old one is destroyed.
-  if (hand_ && ::GetCursor() == hand_.get()) ::SetCursor(next ? next.get() : ::LoadCursorW(nullptr, IDC_ARROW));
+  if (hand_.get() && ::GetCursor() == hand_.get()) ::SetCursor(next.get() ? next.get() : ::LoadCursorW(nullptr, IDC_ARROW));
   hand_ = std::move(next);
   return first_failure;
 }

@@ -12,11 +12,22 @@
 
 namespace win32 {
 
+// The hand, loaded as drawn or made from a larger drawing, each freed as the call that gave it
+// says: DestroyCursor for LoadImageW's, DestroyIcon for CreateIconIndirect's.
+struct Hand {
+  UniqueCursor loaded;
+  UniqueIcon made;
+  HCURSOR get() const { return loaded ? loaded.get() : made.get(); }
+};
+
 class Pictures {
  public:
   Pictures() = default;
   Pictures(const Pictures&) = delete;
   Pictures& operator=(const Pictures&) = delete;
+  // A set made for another dpi takes the place of this one whole.
+  Pictures(Pictures&&) = default;
+  Pictures& operator=(Pictures&&) = default;
 
   // Makes every picture and the hand for `dpi`, in place of those for the dpi before. What fails
   // is left out: a picture is then drawn as nothing, and the pictures show the arrow.
@@ -25,6 +36,8 @@ class Pictures {
   void draw(HDC dc, ostrael::ui::Asset asset, const RECT& rect) const;
   // Null when it failed to load.
   HCURSOR hand() const { return hand_.get(); }
+  // The module load() took the art from.
+  HINSTANCE instance() const { return instance_; }
 
  private:
   struct Bitmap {
@@ -33,11 +46,12 @@ class Pictures {
     int height = 0;
   };
   std::array<Bitmap, 5> bitmaps_{};  // indexed by Asset
-  UniqueCursor hand_;
+  Hand hand_;
+  HINSTANCE instance_ = nullptr;
 };
 
 // The hand at `size` pixels: the file's drawing of that size, or the next larger one reduced,
 // with its hot spot on the same point of the hand.
-ostrael::Result<UniqueCursor> hand_cursor(HINSTANCE instance, int size);
+ostrael::Result<Hand> hand_cursor(HINSTANCE instance, int size);
 
 }  // namespace win32
