@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <tuple>
 
 #include "ui/layout.h"
 #include "ui/picture.h"
@@ -17,6 +18,42 @@ TEST(DrawnSize, ExactElseNextLargerElseLargest) {
   EXPECT_EQ(drawn_size_for(37, kCursorSizes), 40);
   EXPECT_EQ(asset_file(Asset::CloseGif, 48), "close.gif");
   EXPECT_EQ(asset_file(Asset::MessageGif, 144), "message-144.gif");
+  EXPECT_EQ(coverage_file(Asset::MessageGif, 48), "message-coverage.gif");
+  EXPECT_EQ(coverage_file(Asset::OpenGif, 96), "open-96-coverage.gif");
+}
+
+// GTK's scale s is 96 s dpi to both backends: one size, one drawing, one hot spot for each.
+TEST(DrawnSize, PictureAndHotSpotAtAScaleAreWorkedOutOnce) {
+  const Control& close = control(ControlId::Image1);
+  const std::tuple<int, int, int> cases[] = {{96, 48, 48}, {108, 54, 60}, {144, 72, 72}, {192, 96, 96}, {288, 144, 144}, {384, 192, 144}};
+  for (auto [dpi, side, drawn] : cases) {
+    const PictureSize size = picture_size(close, dpi);
+    EXPECT_EQ(size.width, side) << dpi;
+    EXPECT_EQ(size.height, side) << dpi;
+    EXPECT_EQ(size.drawn, drawn) << dpi;
+  }
+  // The 96 px hand's fingertip on the 128 px hand of scale 4; rounded, not cut, and kept inside.
+  EXPECT_EQ(scaled_point({16, 0}, 96, 128).x, 21);
+  EXPECT_EQ(scaled_point({5, 0}, 32, 44).x, 7);
+  EXPECT_EQ(scaled_point({31, 31}, 32, 40).y, 39);
+  EXPECT_EQ(scaled_point({95, 3}, 96, 32).x, 31);
+}
+
+// A pixel drawn on the grey, with its coverage, comes out as drawn on the grey and as the motif
+// alone on black; where the picture is transparent, the background alone.
+TEST(WithoutMatte, OnTheGreyAsDrawnOnAnotherTheMotifOverIt) {
+  // 60 % white over the grey, after the palette's rounding: 0xF9.
+  const Picture drawn{3, 1, {0xFFF9F9F9u, 0xFF102030u, 0u}};
+  const Picture coverage{3, 1, {0xFF999999u, 0xFFFFFFFFu, 0xFF000000u}};
+  const Picture premultiplied = without_matte(drawn, coverage);
+  ASSERT_EQ(premultiplied.pixels.size(), 3u);
+  EXPECT_EQ(premultiplied.pixels[0], 0x99999999u);  // 0xF9 less 0.4 of 0xF0, which leaves 0x99
+  EXPECT_EQ(premultiplied.pixels[1], 0xFF102030u);
+  EXPECT_EQ(premultiplied.pixels[2], 0u);
+  EXPECT_EQ(laid_on(premultiplied, kMatte).pixels, (std::vector<std::uint32_t>{0xFFF9F9F9u, 0xFF102030u, 0xFFF0F0F0u}));
+  EXPECT_EQ(laid_on(premultiplied, 0x000000).pixels, (std::vector<std::uint32_t>{0xFF999999u, 0xFF102030u, 0xFF000000u}));
+  EXPECT_EQ(laid_on(premultiplied, 0xFFFFFF).pixels[0], 0xFFFFFFFFu);
+  EXPECT_TRUE(without_matte(drawn, Picture{1, 1, {0xFFFFFFFFu}}).pixels.empty());
 }
 
 // Opaque white and transparent pixels in stripes `period` wide, premultiplied.
