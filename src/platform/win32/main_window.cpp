@@ -402,6 +402,11 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
       ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      // The pictures lie on the face colour, which either may have changed.
+      if (pictures_.follow_face_colour()) ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+      break;
     case WM_TIMER:
       if (wparam != kAppendTimer) break;
       append_text1_piece();
