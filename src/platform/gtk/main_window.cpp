@@ -1,6 +1,6 @@
 // The main window in GTK 3: a GtkFixed client area at the description's pixel positions, Frame1
 // as a GtkOverlay so Text1 can lie over List1, pictures as event boxes showing the art drawn for
-// the window's scale factor. Leaves out the form's colour value, which nothing draws in, and
+// the window's scale factor over whatever background the theme paints. Leaves out the form's colour value, which nothing draws in, and
 // resolutions other than the design's times that whole-number factor.
 #include "platform/gtk/main_window.h"
 
