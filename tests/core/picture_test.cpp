@@ -32,28 +32,9 @@ TEST(DrawnSize, PictureAndHotSpotAtAScaleAreWorkedOutOnce) {
     EXPECT_EQ(size.height, side) << dpi;
     EXPECT_EQ(size.drawn, drawn) << dpi;
   }
-  // The 96 px hand's fingertip on the 128 px hand of scale 4; rounded, not cut, and kept inside.
+  // The 96 px hand's fingertip on the 128 px hand of scale 4: rounded, not cut, and kept inside.
   EXPECT_EQ(scaled_point({16, 0}, 96, 128).x, 21);
-  EXPECT_EQ(scaled_point({5, 0}, 32, 44).x, 7);
-  EXPECT_EQ(scaled_point({31, 31}, 32, 40).y, 39);
   EXPECT_EQ(scaled_point({95, 3}, 96, 32).x, 31);
-}
-
-// A pixel drawn on the grey, with its coverage, comes out as drawn on the grey and as the motif
-// alone on black; where the picture is transparent, the background alone.
-TEST(WithoutMatte, OnTheGreyAsDrawnOnAnotherTheMotifOverIt) {
-  // 60 % white over the grey, after the palette's rounding: 0xF9.
-  const Picture drawn{3, 1, {0xFFF9F9F9u, 0xFF102030u, 0u}};
-  const Picture coverage{3, 1, {0xFF999999u, 0xFFFFFFFFu, 0xFF000000u}};
-  const Picture premultiplied = without_matte(drawn, coverage);
-  ASSERT_EQ(premultiplied.pixels.size(), 3u);
-  EXPECT_EQ(premultiplied.pixels[0], 0x99999999u);  // 0xF9 less 0.4 of 0xF0, which leaves 0x99
-  EXPECT_EQ(premultiplied.pixels[1], 0xFF102030u);
-  EXPECT_EQ(premultiplied.pixels[2], 0u);
-  EXPECT_EQ(laid_on(premultiplied, kMatte).pixels, (std::vector<std::uint32_t>{0xFFF9F9F9u, 0xFF102030u, 0xFFF0F0F0u}));
-  EXPECT_EQ(laid_on(premultiplied, 0x000000).pixels, (std::vector<std::uint32_t>{0xFF999999u, 0xFF102030u, 0xFF000000u}));
-  EXPECT_EQ(laid_on(premultiplied, 0xFFFFFF).pixels[0], 0xFFFFFFFFu);
-  EXPECT_TRUE(without_matte(drawn, Picture{1, 1, {0xFFFFFFFFu}}).pixels.empty());
 }
 
 // Opaque white and transparent pixels in stripes `period` wide, premultiplied.
