@@ -100,7 +100,7 @@ Point scaled_point(Point at, int drawn, int size) {
 
 namespace {
 
-// x / 255 to the nearest whole number, as pixman and GDI's alpha blending take it.
+// x / 255 to the nearest whole number, as pixman takes it.
 std::uint32_t div255(std::uint32_t x) { return (x + 127) / 255; }
 
 // Each channel of the premultiplied `p` plus `rgb`'s share where it is not covered, or less it

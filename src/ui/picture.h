@@ -48,8 +48,8 @@ inline constexpr std::uint32_t kMatte = 0xF0F0F0;
 // colour less the grey its edge took, c - (1 - a) * kMatte. Empty if the sizes differ.
 Picture without_matte(const Picture& drawn, const Picture& coverage);
 
-// A premultiplied picture laid on the opaque colour `rgb` (0xRRGGBB), rounded as cairo and GDI
-// round: on kMatte a picture from without_matte comes out as drawn, pixel for pixel.
+// A premultiplied picture laid on the opaque colour `rgb` (0xRRGGBB), rounded to the nearest as
+// cairo's pixman rounds: on kMatte a picture from without_matte comes out as drawn, pixel for pixel.
 Picture laid_on(const Picture& picture, std::uint32_t rgb);
 
 // `picture` at `width` x `height`: each new pixel the mean of the area it covers when it shrinks,
