@@ -86,4 +86,10 @@ std::string asset_file(Asset asset, int size) {
   return file.insert(file.rfind('.'), "-" + std::to_string(size));
 }
 
+std::string coverage_file(Asset asset, int size) {
+  std::string file = asset_file(asset, size);
+  if (file.empty()) return file;
+  return file.insert(file.rfind('.'), "-coverage");
+}
+
 }  // namespace ostrael::ui

@@ -109,6 +109,8 @@ std::array<ControlId, 2> focus_order();
 std::string_view asset_file(Asset asset);
 // The file of the picture drawn at `size` pixels: "close.gif" at 48, "close-96.gif" at 96.
 std::string asset_file(Asset asset, int size);
+// How much of each of its pixels that picture covers: "close-coverage.gif", "close-96-coverage.gif".
+std::string coverage_file(Asset asset, int size);
 
 // The sizes each picture is drawn at, smallest first: 48 px at 96 dpi, then for 125, 150, 200 and
 // 300 %. A screen of another scale gets the next larger drawing, reduced (ui/picture.h).

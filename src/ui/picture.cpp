@@ -1,4 +1,5 @@
-// Resizing by area coverage and by bilinear interpolation, on premultiplied pixels.
+// Laying a picture on a background, and resizing it by area coverage and by bilinear
+// interpolation, on premultiplied pixels.
 #include "ui/picture.h"
 
 #include <algorithm>
@@ -84,6 +85,53 @@ int drawn_size_for(int pixels, std::span<const int> drawn) {
   assert(!drawn.empty() && std::is_sorted(drawn.begin(), drawn.end()));
   auto fit = std::lower_bound(drawn.begin(), drawn.end(), pixels);
   return fit == drawn.end() ? drawn.back() : *fit;
+}
+
+PictureSize picture_size(const Control& control, int dpi) {
+  const Rect r = client_pixels(control, dpi);
+  return {r.width, r.height, drawn_size_for(std::max(r.width, r.height), kPictureSizes)};
+}
+
+Point scaled_point(Point at, int drawn, int size) {
+  assert(drawn > 0 && size > 0);
+  auto scaled = [&](int v) { return std::min((v * size + drawn / 2) / drawn, size - 1); };
+  return {scaled(at.x), scaled(at.y)};
+}
+
+namespace {
+
+// x / 255 to the nearest whole number, as pixman takes it.
+std::uint32_t div255(std::uint32_t x) { return (x + 127) / 255; }
+
+// Each channel of the premultiplied `p` plus `rgb`'s share where it is not covered, or less it
+// with `sign` -1.
+std::uint32_t with_background(std::uint32_t p, std::uint32_t rgb, int sign) {
+  const std::uint32_t a = p >> 24;
+  std::uint32_t out = a << 24;
+  for (int shift : {16, 8, 0}) {
+    const int channel = int(p >> shift & 0xFF) + sign * int(div255((255 - a) * (rgb >> shift & 0xFF)));
+    out |= std::uint32_t(std::clamp(channel, 0, sign > 0 ? 255 : int(a))) << shift;
+  }
+  return out;
+}
+
+}  // namespace
+
+Picture without_matte(const Picture& drawn, const Picture& coverage) {
+  if (drawn.width != coverage.width || drawn.height != coverage.height || drawn.pixels.size() != coverage.pixels.size()) return {};
+  Picture out{drawn.width, drawn.height, std::vector<std::uint32_t>(drawn.pixels.size())};
+  for (std::size_t i = 0; i < drawn.pixels.size(); ++i) {
+    // A transparent pixel stays so; the art's coverage is 0 there anyway.
+    const std::uint32_t a = drawn.pixels[i] >> 24 ? coverage.pixels[i] & 0xFF : 0;
+    if (a) out.pixels[i] = with_background(a << 24 | (drawn.pixels[i] & 0xFFFFFF), kMatte, -1);
+  }
+  return out;
+}
+
+Picture laid_on(const Picture& picture, std::uint32_t rgb) {
+  Picture out = picture;
+  for (std::uint32_t& p : out.pixels) p = with_background(p, rgb, 1) | 0xFF000000;
+  return out;
 }
 
 Picture resized(const Picture& picture, int width, int height) {

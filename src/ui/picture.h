@@ -1,9 +1,12 @@
-// A picture's pixels as the window draws them, and its resizing for screens of another scale.
+// A picture's pixels as the window draws them: laid on the window's background, its size for a
+// screen's scale and its resizing for it, and the hand's hot spot at that size.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "ui/layout.h"
 
 namespace ostrael::ui {
 
@@ -18,6 +21,36 @@ struct Picture {
 // Of the sizes a picture is drawn at (smallest first), the one to make a `pixels` wide picture
 // from: that size itself, else the next larger one, else the largest.
 int drawn_size_for(int pixels, std::span<const int> drawn);
+
+struct PictureSize {
+  int width, height;  // on screen
+  int drawn;          // the drawing it is made from, of kPictureSizes
+};
+
+// A picture control at `dpi`: its size there, the control's own, and the drawing to make it from.
+// GTK's scale factor s is the dpi 96 s.
+PictureSize picture_size(const Control& control, int dpi);
+
+struct Point {
+  int x, y;
+};
+
+// A point of a drawing `drawn` pixels wide on the same drawing resized to `size`: to the nearest
+// pixel and inside it, so a hot spot stays on the fingertip.
+Point scaled_point(Point at, int drawn, int size);
+
+// The grey (0xRRGGBB) the pictures' edges are smoothed against, and the coverage kept beside
+// each picture lets the programs take off again.
+inline constexpr std::uint32_t kMatte = 0xF0F0F0;
+
+// The picture as drawn on kMatte, given the coverage beside it (a grey picture of the same size;
+// each pixel's level in its low byte), as premultiplied pixels that lie on any background: each
+// colour less the grey its edge took, c - (1 - a) * kMatte. Empty if the sizes differ.
+Picture without_matte(const Picture& drawn, const Picture& coverage);
+
+// A premultiplied picture laid on the opaque colour `rgb` (0xRRGGBB), rounded to the nearest as
+// cairo's pixman rounds: on kMatte a picture from without_matte comes out as drawn, pixel for pixel.
+Picture laid_on(const Picture& picture, std::uint32_t rgb);
 
 // `picture` at `width` x `height`: each new pixel the mean of the area it covers when it shrinks,
 // so no line of the drawing is dropped or doubled; bilinear where it grows, which only the

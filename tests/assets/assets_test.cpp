@@ -14,6 +14,7 @@
 
 #include "ui/gif.h"
 #include "ui/layout.h"
+#include "ui/picture.h"
 
 namespace {
 
@@ -204,6 +205,36 @@ TEST_P(GifAsset, TheProgramsDecoderAgreesPixelForPixel) {
                                        u8(bytes, 15 + 3 * index);
     ASSERT_EQ(picture->pixels[i], expected) << "pixel " << i;
   }
+}
+
+// The coverage beside the picture: a 64-grey GIF of the same size, 0 just where the picture is
+// transparent, soft along the edges, and with each colour such that the grey comes off it whole
+// (no channel below 0 or above the coverage): on the grey the two give the picture as drawn.
+TEST_P(GifAsset, ItsCoverageTakesTheGreyOffWhole) {
+  namespace ui = ostrael::ui;
+  const std::string file = GetParam().file;
+  const Bytes bytes = read_asset(file.substr(0, file.rfind('.')) + "-coverage.gif");
+  const Gif coverage = parse_gif(bytes);
+  EXPECT_TRUE(coverage.well_formed && coverage.frames == 1);
+  EXPECT_EQ(coverage.palette_size, 64u);
+  EXPECT_EQ(coverage.transparent_entries, 0);
+  ASSERT_EQ(coverage.pixels.size(), gif.pixels.size());
+  const Bytes drawn_bytes = read_asset(file);
+  auto drawn = ui::decode_gif(std::string_view(reinterpret_cast<const char*>(drawn_bytes.data()), drawn_bytes.size()));
+  auto levels = ui::decode_gif(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  ASSERT_TRUE(drawn && levels);
+  unsigned soft = 0;
+  for (std::size_t i = 0; i < gif.pixels.size(); ++i) {
+    const std::uint32_t a = levels->pixels[i] & 0xFF;
+    ASSERT_EQ(a == 0, gif.pixels[i] == gif.transparent) << "pixel " << i;
+    soft += a > 0 && a < 255;
+  }
+  EXPECT_GT(soft, size / 4) << "the edges are not soft";
+  // A colour the grey does not come off whole would be clamped, and differ here.
+  const std::vector<std::uint32_t> on_grey = ui::laid_on(ui::without_matte(*drawn, *levels), ui::kMatte).pixels;
+  ASSERT_EQ(on_grey.size(), drawn->pixels.size());
+  for (std::size_t i = 0; i < on_grey.size(); ++i)
+    ASSERT_EQ(on_grey[i], drawn->pixels[i] >> 24 ? drawn->pixels[i] : 0xFFF0F0F0u) << "pixel " << i;
 }
 
 // Cut short or scrambled, a picture is refused or decoded, never read out of bounds.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <tuple>
 
 #include "ui/layout.h"
 #include "ui/picture.h"
@@ -17,6 +18,23 @@ TEST(DrawnSize, ExactElseNextLargerElseLargest) {
   EXPECT_EQ(drawn_size_for(37, kCursorSizes), 40);
   EXPECT_EQ(asset_file(Asset::CloseGif, 48), "close.gif");
   EXPECT_EQ(asset_file(Asset::MessageGif, 144), "message-144.gif");
+  EXPECT_EQ(coverage_file(Asset::MessageGif, 48), "message-coverage.gif");
+  EXPECT_EQ(coverage_file(Asset::OpenGif, 96), "open-96-coverage.gif");
+}
+
+// GTK's scale s is 96 s dpi to both backends: one size, one drawing, one hot spot for each.
+TEST(DrawnSize, PictureAndHotSpotAtAScaleAreWorkedOutOnce) {
+  const Control& close = control(ControlId::Image1);
+  const std::tuple<int, int, int> cases[] = {{96, 48, 48}, {108, 54, 60}, {144, 72, 72}, {192, 96, 96}, {288, 144, 144}, {384, 192, 144}};
+  for (auto [dpi, side, drawn] : cases) {
+    const PictureSize size = picture_size(close, dpi);
+    EXPECT_EQ(size.width, side) << dpi;
+    EXPECT_EQ(size.height, side) << dpi;
+    EXPECT_EQ(size.drawn, drawn) << dpi;
+  }
+  // The 96 px hand's fingertip on the 128 px hand of scale 4: rounded, not cut, and kept inside.
+  EXPECT_EQ(scaled_point({16, 0}, 96, 128).x, 21);
+  EXPECT_EQ(scaled_point({95, 3}, 96, 32).x, 31);
 }
 
 // Opaque white and transparent pixels in stripes `period` wide, premultiplied.

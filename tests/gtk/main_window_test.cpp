@@ -57,6 +57,22 @@ GtkWidget* outer(GtkWidget* widget) {
   return widget;
 }
 
+// The premultiplied pixels a picture button shows, as its image's surface holds them.
+ui::Picture picture_shown(GtkWidget* picture) {
+  GtkWidget* image = gtk_bin_get_child(GTK_BIN(picture));
+  cairo_surface_t* surface = nullptr;
+  if (gtk_image_get_storage_type(GTK_IMAGE(image)) == GTK_IMAGE_SURFACE) g_object_get(image, "surface", &surface, nullptr);
+  if (!surface) return {};
+  ui::Picture out{cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface), {}};
+  for (int y = 0; y < out.height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                             static_cast<std::size_t>(y) * cairo_image_surface_get_stride(surface));
+    out.pixels.insert(out.pixels.end(), row, row + out.width);
+  }
+  cairo_surface_destroy(surface);
+  return out;
+}
+
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -182,14 +198,43 @@ TEST_F(MainWindowTest, PicturesShowTheirAssetWithTooltipAndHandCursor) {
     EXPECT_EQ(hot_x, 5);  // the fingertip
     EXPECT_EQ(hot_y, 0);
 
-    GtkWidget* image = gtk_bin_get_child(GTK_BIN(widget));
-    ASSERT_EQ(gtk_image_get_storage_type(GTK_IMAGE(image)), GTK_IMAGE_PIXBUF);
-    GdkPixbuf* pixbuf = gtk_image_get_pixbuf(GTK_IMAGE(image));
-    EXPECT_EQ(gdk_pixbuf_get_width(pixbuf), client_pixels(control).width);
-    EXPECT_EQ(gdk_pixbuf_get_height(pixbuf), client_pixels(control).height);
-    ASSERT_TRUE(gdk_pixbuf_get_has_alpha(pixbuf));
-    EXPECT_EQ(gdk_pixbuf_get_pixels(pixbuf)[3], 0) << "the corner should be transparent";
+    ui::Picture shown = picture_shown(widget);
+    EXPECT_EQ(shown.width, client_pixels(control).width);
+    EXPECT_EQ(shown.height, client_pixels(control).height);
+    ASSERT_FALSE(shown.pixels.empty());
+    EXPECT_EQ(shown.pixels[0], 0u) << "the corner should be transparent";
   }
+}
+
+// The pictures lie on whatever the theme paints. Switched to the dark theme while open, each is
+// on screen as its premultiplied pixels laid on the dark background, with nothing left of the
+// grey its edges were drawn on; switched back, it lies on the light one again.
+TEST_F(MainWindowTest, PicturesFollowTheThemeOntoItsBackground) {
+  GtkSettings* settings = gtk_widget_get_settings(GTK_WIDGET(window_->window()));
+  int ox = 0, oy = 0;
+  gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(window_->window())), &ox, &oy);
+  for (bool dark : {true, false}) {
+    SCOPED_TRACE(dark ? "dark" : "light");
+    g_object_set(settings, "gtk-application-prefer-dark-theme", static_cast<gboolean>(dark), nullptr);
+    pump_for(300ms);
+    for (ControlId id : {ControlId::Image1, ControlId::Image2, ControlId::Image3, ControlId::Image4}) {
+      ui::Rect r = placed(w(id));
+      const std::string screen = input_->pixels(ox + r.left, oy + r.top, r.width, r.height);
+      ASSERT_EQ(screen.size(), static_cast<std::size_t>(r.width) * r.height * 3);
+      auto at = [&](std::size_t i) {
+        auto byte = [&](std::size_t k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(screen[3 * i + k])); };
+        return byte(0) << 16 | byte(1) << 8 | byte(2);
+      };
+      const std::uint32_t background = at(0);  // the corner is transparent
+      EXPECT_EQ((background & 0xFF) < 0x80, dark) << std::hex << background;
+      const ui::Picture want = ui::laid_on(picture_shown(w(id)), background);
+      ASSERT_EQ(want.pixels.size(), screen.size() / 3);
+      std::size_t wrong = 0;
+      for (std::size_t i = 0; i < want.pixels.size(); ++i) wrong += at(i) != (want.pixels[i] & 0xFFFFFF);
+      EXPECT_EQ(wrong, 0u) << ui::control_name(id);
+    }
+  }
+  EXPECT_TRUE(reports_.empty()) << reports_.front();
 }
 
 // Moved to a screen of another scale, the window shows the pictures and the hand drawn for it.
@@ -204,15 +249,13 @@ TEST_F(MainWindowTest, PicturesAndHandFollowTheWindowsScale) {
     ASSERT_TRUE(pump_until([&] { return gtk_widget_get_scale_factor(picture) == scale; }));
     pump_for(200ms);
     cairo_surface_t* surface = nullptr;
-    if (scale > 1) g_object_get(image, "surface", &surface, nullptr);
-    if (surface) {
-      double x_scale = 0;
-      cairo_surface_get_device_scale(surface, &x_scale, nullptr);
-      EXPECT_EQ(cairo_image_surface_get_width(surface), ui::kPictureSizes.front() * scale);
-      EXPECT_EQ(x_scale, scale);
-      cairo_surface_destroy(surface);
-    }
-    EXPECT_EQ(gtk_image_get_storage_type(image), scale > 1 ? GTK_IMAGE_SURFACE : GTK_IMAGE_PIXBUF);
+    g_object_get(image, "surface", &surface, nullptr);
+    ASSERT_TRUE(surface);
+    double x_scale = 0;
+    cairo_surface_get_device_scale(surface, &x_scale, nullptr);
+    EXPECT_EQ(cairo_image_surface_get_width(surface), ui::picture_size(ui::control(ControlId::Image3), ui::kDesignDpi * scale).width);
+    EXPECT_EQ(x_scale, scale);
+    cairo_surface_destroy(surface);
     int x, y, width, height, hot_x_shown, hot_y;
     centre_on_screen(picture, x, y);
     input_->move(x * scale, y * scale);
@@ -520,11 +563,32 @@ std::vector<std::uint8_t> with_image_first(const std::vector<std::uint8_t>& file
 
 // The pixels built into the program are those the loaders decode from the committed files.
 TEST(Pictures, BuiltInPixelsAreTheCommittedFilesDecoded) {
-  for (ui::Asset asset : {ui::Asset::CloseGif, ui::Asset::MessageGif, ui::Asset::InfoGif, ui::Asset::OpenGif}) {
-    auto built = gtk::load_picture(asset);
-    ASSERT_TRUE(built) << ui::asset_file(asset);
-    expect_same_pixels(loaders_decode(committed(ui::asset_file(asset))).get(), built->get(), std::string(ui::asset_file(asset)));
-  }
+  // Each picture at each whole scale, laid on the grey, as the loaders decode it on the grey.
+  for (const ui::Control& control : ui::kControls)
+    for (int scale : {1, 2, 3}) {
+      if (control.type != ui::ControlType::Image) continue;
+      const std::string file = ui::asset_file(control.picture, ui::picture_size(control, ui::kDesignDpi * scale).drawn);
+      SCOPED_TRACE(file);
+      auto built = gtk::load_picture(control, scale);
+      ASSERT_TRUE(built) << built.failure().text;
+      auto decoded = loaders_decode(committed(file));
+      ASSERT_TRUE(decoded && gdk_pixbuf_get_n_channels(decoded.get()) == 4);
+      const int width = gdk_pixbuf_get_width(decoded.get());
+      ASSERT_EQ(cairo_image_surface_get_width(built->get()), width);
+      ui::Picture built_pixels{width, width, {}};
+      for (int y = 0; y < width; ++y)
+        for (int x = 0; x < width; ++x)
+          built_pixels.pixels.push_back(*reinterpret_cast<const std::uint32_t*>(
+              cairo_image_surface_get_data(built->get()) + static_cast<std::size_t>(y) * cairo_image_surface_get_stride(built->get()) + 4 * x));
+      const std::vector<std::uint32_t> on_grey = ui::laid_on(built_pixels, ui::kMatte).pixels;
+      std::size_t wrong = 0;
+      for (int i = 0; i < width * width; ++i) {
+        const guint8* p = gdk_pixbuf_read_pixels(decoded.get()) + static_cast<std::size_t>(i / width) * gdk_pixbuf_get_rowstride(decoded.get()) + 4 * (i % width);
+        const std::uint32_t want = p[3] ? 0xFF000000u | p[0] << 16 | p[1] << 8 | p[2] : 0xFF000000u | ui::kMatte;
+        wrong += on_grey[static_cast<std::size_t>(i)] != want;
+      }
+      EXPECT_EQ(wrong, 0u);
+    }
 
   // The hand at each size a whole-number scale draws it from, with that image's own hot spot.
   const std::vector<std::uint8_t> cur = committed(ui::kCursorFile);

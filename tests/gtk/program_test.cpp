@@ -833,9 +833,30 @@ TEST_F(PenTest, HoverAndPressOnAPictureChangeNoPixel) {
   EXPECT_EQ(program.wait_for_exit(5s), 0);
 }
 
+// The band across the running program's window from the pictures' top down `height` of its pixels,
+// at `scale`, against the kept reference, pixel for pixel; saved in the artifacts as `name`. After
+// a meant change to the art, this run's band replaces the reference.
+void expect_band_as_kept(int scale, int height, const std::string& name, const char* reference_png) {
+  Input input(g_x->display());
+  int x = 0, y = 0, width = 0, window_height = 0;
+  ASSERT_TRUE(input.geometry(input.find_window(kCaption), x, y, width, window_height));
+  const int top = ui::client_pixels(ui::control(ui::ControlId::Image1)).top;
+  const ui::Rect band{x, y + top * scale, width, height * scale};
+  const std::string saved = std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name;
+  EXPECT_TRUE(input.save_png(saved, band.left, band.top, band.width, band.height));
+  g_autoptr(GdkPixbuf) reference = gdk_pixbuf_new_from_file(reference_png, nullptr);
+  ASSERT_TRUE(reference && gdk_pixbuf_get_width(reference) == band.width && !gdk_pixbuf_get_has_alpha(reference));
+  // The pixbuf's rows may be padded.
+  std::string kept;
+  for (int row = 0; row < gdk_pixbuf_get_height(reference); ++row)
+    kept.append(reinterpret_cast<const char*>(gdk_pixbuf_read_pixels(reference)) + static_cast<std::size_t>(row) * gdk_pixbuf_get_rowstride(reference),
+                static_cast<std::size_t>(band.width) * 3);
+  EXPECT_TRUE(input.pixels(band.left, band.top, band.width, band.height) == kept)
+      << "the window differs from " << reference_png << "; this run's is in " << saved;
+}
+
 // At scale 2 the pictures are the drawings for 96 px, as tests/gtk/reference/pictures-scale2.png
-// keeps them pixel for pixel, not the 48 px ones enlarged (MainWindowTest checks the hand). After a
-// meant change to the art this run's pictures in the artifacts replace the reference.
+// keeps them pixel for pixel, not the 48 px ones enlarged (MainWindowTest checks the hand).
 TEST_F(PenTest, AtScale2ThePicturesAreDrawnForIt) {
   constexpr int kScale = 2;
   write(pen() / "message.txt", "Found me?\n");
@@ -843,26 +864,28 @@ TEST_F(PenTest, AtScale2ThePicturesAreDrawnForIt) {
   ASSERT_TRUE(program.wait_for_window());
   pump_for(300ms);
   program.screenshot("scale-2.png");
+  expect_band_as_kept(kScale, ui::client_pixels(ui::control(ui::ControlId::Image1)).height, "pictures-scale2.png",
+                      OSTRAEL_PICTURES_AT_SCALE_2);
 
   Input input(g_x->display());
   int x = 0, y = 0, width = 0, height = 0;
   ASSERT_TRUE(input.geometry(input.find_window(kCaption), x, y, width, height));
-  auto on_screen = [&](const ui::Rect& r) {
-    return ui::Rect{x + r.left * kScale, y + r.top * kScale, r.width * kScale, r.height * kScale};
-  };
-  // The band across the window that holds the four pictures, above the captions.
   const ui::Rect picture = ui::client_pixels(ui::control(ui::ControlId::Image1));
-  const ui::Rect row = on_screen({0, picture.top, width / kScale, picture.height});
-  const std::string saved = std::string(OSTRAEL_ARTIFACTS_DIR) + "/pictures-scale2.png";
-  EXPECT_TRUE(input.save_png(saved, row.left, row.top, row.width, row.height));
-  g_autoptr(GdkPixbuf) reference = gdk_pixbuf_new_from_file(OSTRAEL_PICTURES_AT_SCALE_2, nullptr);
-  ASSERT_TRUE(reference && gdk_pixbuf_get_width(reference) == row.width && !gdk_pixbuf_get_has_alpha(reference));
-  const char* kept = reinterpret_cast<const char*>(gdk_pixbuf_read_pixels(reference));
-  EXPECT_TRUE(input.pixels(row.left, row.top, row.width, row.height) == std::string(kept, gdk_pixbuf_get_byte_length(reference)))
-      << "the pictures differ from the reference; this run's are in " << saved;
+  program.click_at({x + picture.left * kScale, y + picture.top * kScale, picture.width * kScale, picture.height * kScale});
+  EXPECT_EQ(program.wait_for_exit(5s), 0);
+}
 
-
-  program.click_at(on_screen(ui::client_pixels(ui::control(ui::ControlId::Image1))));
+// On a dark theme the pictures' edges fade into the dark background, and the captions stay
+// readable, as tests/gtk/reference/pictures-dark.png keeps the band of pictures and captions.
+TEST_F(PenTest, OnADarkThemeThePicturesLieOnIt) {
+  write(pen() / "message.txt", "Found me?\n");
+  Program program(pen(), {"GTK_THEME=Adwaita:dark"});
+  ASSERT_TRUE(program.wait_for_window());
+  pump_for(300ms);
+  program.screenshot("dark.png");
+  const int top = ui::client_pixels(ui::control(ui::ControlId::Image1)).top;
+  expect_band_as_kept(1, ui::twips_to_pixels(ui::kForm.client_height_twips) - top, "pictures-dark.png", OSTRAEL_PICTURES_ON_DARK);
+  program.click("Close");
   EXPECT_EQ(program.wait_for_exit(5s), 0);
 }
 

@@ -1029,8 +1029,11 @@ TEST(PictureObject, OffersNoInterfaceButItsOwn) {
   DestroyWindow(window);
 }
 
+std::uint32_t face_rgb(COLORREF face = GetSysColor(COLOR_BTNFACE));
+void expect_pictures_laid_on(HWND hwnd, int dpi, std::uint32_t face, const std::vector<ui::Control>& only = {});
+
 // At 120, 144 and 192 dpi (the driver runs this at each), each picture on screen is the drawing
-// made for its size, pixel for pixel over the button face. At 96 dpi the kept screenshots show it.
+// made for its size, pixel for pixel laid on the button face. At 96 dpi the kept screenshots show it.
 TEST_F(EndToEnd, ThePicturesAreMadeForTheDpi) {
   if (GetDpiForSystem() == ui::kDesignDpi) GTEST_SKIP() << "the screenshots compared at 96 dpi show the pictures";
   Debuggee run(prepare(L"dpi", "Hello finder!\nThis pen belongs to Ann.\n"));
@@ -1039,24 +1042,7 @@ TEST_F(EndToEnd, ThePicturesAreMadeForTheDpi) {
   const int dpi = static_cast<int>(GetDpiForWindow(w.hwnd));
   move_mouse(w.away());  // at 200 % below the window is off the desktop; it stops at the edge
   screenshot(w, (L"at-rest-" + std::to_wstring(dpi)).c_str());
-  const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  const std::uint32_t face_rgb = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
-  for (const ui::Control& c : ui::kControls) {
-    if (c.type != ui::ControlType::Image) continue;
-    ui::Rect r = ui::client_pixels(c, dpi);
-    std::string file = ui::asset_file(c.picture, r.width);
-    auto drawn = ui::decode_gif(read_file(env(L"OSTRAEL_E2E_ASSETS") + L"\\" + win32::to_utf16(file)));
-    ASSERT_TRUE(drawn && drawn->width == r.width && drawn->height == r.height) << file;
-    POINT at{r.left, r.top};
-    ClientToScreen(w.hwnd, &at);
-    std::vector<std::uint32_t> shown = screen_pixels({at.x, at.y, at.x + r.width, at.y + r.height});
-    std::size_t wrong = 0;
-    for (std::size_t k = 0; k < shown.size(); ++k) {
-      std::uint32_t p = drawn->pixels[k];  // opaque or transparent
-      wrong += (shown[k] & 0xFFFFFF) != (p >> 24 ? p & 0xFFFFFF : face_rgb);
-    }
-    EXPECT_EQ(wrong, 0u) << file;
-  }
+  expect_pictures_laid_on(w.hwnd, dpi, face_rgb());
   PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
   EXPECT_TRUE(run.exited(5s));
 }
@@ -1153,41 +1139,20 @@ RECT move_to_dpi(HWND form, int from, int dpi, POINT top_left) {
 }
 
 // How many pictures the screen shows whole; each must be its drawing at `dpi`, or the next larger
-// one reduced as the core reduces it, over the button face (partly transparent pixels within one
-// step of the blend's rounding).
+// one reduced as the core reduces it, laid on the button face.
 int expect_pictures_made_for(const Window& w, int dpi) {
-  const COLORREF face = GetSysColor(COLOR_BTNFACE);
   RECT client, screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, at, seen;
   GetClientRect(w.hwnd, &client);
   MapWindowPoints(w.hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
   IntersectRect(&screen, &screen, &client);
-  int whole = 0;
+  std::vector<ui::Control> whole;
   for (std::size_t i = 0; i < ui::kControls.size(); ++i) {
-    const ui::Control& c = ui::kControls[i];
     GetWindowRect(w.control(i), &at);
-    if (c.type != ui::ControlType::Image || !IntersectRect(&seen, &at, &screen) || !EqualRect(&seen, &at)) continue;
-    ++whole;
-    ui::Rect r = ui::client_pixels(c, dpi);
-    std::string file = ui::asset_file(c.picture, ui::drawn_size_for(r.width, ui::kPictureSizes));
-    auto drawn = ui::decode_gif(read_file(env(L"OSTRAEL_E2E_ASSETS") + L"\\" + win32::to_utf16(file)));
-    std::vector<std::uint32_t> shown = screen_pixels(at);
-    ui::Picture expected = drawn ? ui::resized(*drawn, r.width, r.height) : ui::Picture{};
-    if (expected.pixels.size() != shown.size()) {
-      ADD_FAILURE() << file;
-      continue;
-    }
-    std::size_t wrong = 0;
-    for (std::size_t k = 0; k < shown.size(); ++k) {
-      std::uint32_t p = expected.pixels[k], alpha = p >> 24;
-      for (int shift : {16, 8, 0}) {
-        int want = static_cast<int>((p >> shift & 0xFF) + ((face >> (16 - shift) & 0xFF) * (255 - alpha) + 127) / 255);
-        int slack = alpha == 0 || alpha == 255 ? 0 : 1;
-        if (std::abs(static_cast<int>(shown[k] >> shift & 0xFF) - want) > slack) ++wrong;
-      }
-    }
-    EXPECT_EQ(wrong, 0u) << file << " at " << r.width << " px";
+    if (ui::kControls[i].type == ui::ControlType::Image && IntersectRect(&seen, &at, &screen) && EqualRect(&seen, &at))
+      whole.push_back(ui::kControls[i]);
   }
-  return whole;
+  expect_pictures_laid_on(w.hwnd, dpi, face_rgb(), whole);
+  return static_cast<int>(whole.size());
 }
 
 // Moved onto monitors of other scales, 96 → 144 → 120 → 168 → 108 → 240 dpi and back, the window
@@ -1288,6 +1253,74 @@ TEST_F(EndToEnd, InThisProcessTheWindowFollowsADpiChangeWhole) {
   EXPECT_TRUE(unchanged.dpi() == system && SendMessageW(label, WM_GETFONT, 0, 0) == font && EqualRect(&before, &after));
   DestroyWindow(unchanged.hwnd());
   FreeLibrary(program);
+}
+
+// The face colour as 0xRRGGBB.
+std::uint32_t face_rgb(COLORREF face) {
+  return std::uint32_t{GetRValue(face)} << 16 | std::uint32_t{GetGValue(face)} << 8 | GetBValue(face);
+}
+
+// Each picture of the window `hwnd` at `dpi` on screen is the committed art without its grey, laid
+// on `face`: the edges fade into the face, whatever its colour, and the inside stays the picture.
+void expect_pictures_laid_on(HWND hwnd, int dpi, std::uint32_t face, const std::vector<ui::Control>& only) {
+  for (const ui::Control& c : only.empty() ? std::vector<ui::Control>(ui::kControls.begin(), ui::kControls.end()) : only) {
+    if (c.type != ui::ControlType::Image) continue;
+    const ui::PictureSize size = ui::picture_size(c, dpi);
+    const std::wstring assets = env(L"OSTRAEL_E2E_ASSETS") + L"\\";
+    auto drawn = ui::decode_gif(read_file(assets + win32::to_utf16(ui::asset_file(c.picture, size.drawn))));
+    auto coverage = ui::decode_gif(read_file(assets + win32::to_utf16(ui::coverage_file(c.picture, size.drawn))));
+    ASSERT_TRUE(drawn && coverage) << ui::asset_file(c.picture, size.drawn);
+    const ui::Picture want = ui::laid_on(ui::resized(ui::without_matte(*drawn, *coverage), size.width, size.height), face);
+    ui::Rect r = ui::client_pixels(c, dpi);
+    POINT at{r.left, r.top};
+    ClientToScreen(hwnd, &at);
+    std::vector<std::uint32_t> shown = screen_pixels({at.x, at.y, at.x + r.width, at.y + r.height});
+    ASSERT_EQ(shown.size(), want.pixels.size());
+    std::size_t wrong = 0;
+    for (std::size_t k = 0; k < shown.size(); ++k) wrong += (shown[k] & 0xFFFFFF) != (want.pixels[k] & 0xFFFFFF);
+    EXPECT_EQ(wrong, 0u) << ui::asset_file(c.picture, size.drawn) << " on " << std::hex << face;
+  }
+}
+
+// The driver runs this in a prefix of its own with a high-contrast scheme: the face and the window
+// black, their text white. The window there is kept as reference/at-rest-dark.png.
+TEST_F(EndToEnd, OnAHighContrastFaceThePicturesFadeIntoIt) {
+  if (face_rgb() & 0x808080) GTEST_SKIP() << "the face is not dark here";
+  Debuggee run(prepare(L"dark", "Hello finder!\nThis pen belongs to Ann.\n"));
+  Window w{run.window()};
+  ASSERT_TRUE(w.hwnd);
+  move_mouse(w.away());
+  screenshot(w, L"at-rest-dark");
+  expect_pictures_laid_on(w.hwnd, static_cast<int>(GetDpiForWindow(w.hwnd)), face_rgb());
+  PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(run.exited(5s));
+}
+
+// The face colour changed while the window is open, as a switch to a high-contrast scheme does:
+// the pictures are laid on the new face, and on the old one again when it comes back.
+TEST_F(EndToEnd, InThisProcessThePicturesFollowTheFaceColour) {
+  // Registered by the in-process test before; a window class is registered once per process.
+  UnregisterClassW(win32::kWindowClass, GetModuleHandleW(nullptr));
+  UnregisterClassW(L"ostraelen.Image", GetModuleHandleW(nullptr));
+  win32::Pictures pictures;
+  win32::MainWindow window(GetModuleHandleW(nullptr), pictures);
+  ASSERT_TRUE(window.create());
+  HMODULE program = LoadLibraryExW((drive() + L"\\Ostrael.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_TRUE(program);
+  const ostrael::Status loaded = pictures.load(program, window.dpi());
+  ASSERT_TRUE(loaded) << loaded.failure().operation << " " << loaded.failure().code << " " << loaded.failure().text;
+  window.show();
+  INT element = COLOR_BTNFACE;
+  const COLORREF before = GetSysColor(COLOR_BTNFACE);
+  for (COLORREF face : {RGB(0, 0, 0), RGB(0x80, 0x20, 0x40), before}) {
+    SetSysColors(1, &element, &face);
+    // Windows sends it to every top-level window; sent again it must change nothing.
+    SendMessageW(window.hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+    RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    expect_pictures_laid_on(window.hwnd(), window.dpi(), face_rgb(face));
+  }
+  SetSysColors(1, &element, &before);
+  DestroyWindow(window.hwnd());
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "pictures.h"
 #include "resource.h"
 #include "ui/gif.h"
+#include "ui/picture.h"
 #include "ui/layout.h"
 
 namespace {
@@ -84,12 +85,17 @@ TEST_F(Resources, TheHandCursorHasItsHotSpotAtTheFingertip) {
   DestroyCursor(cursor);
 }
 
-// A size's ids are the 48 px ones, a step up for each larger size drawn.
-TEST_F(Resources, EachPictureIsAGifAtEachSize) {
+// A size's ids are the 48 px ones, a step up for each larger size drawn; each has its coverage
+// beside it, which fits it.
+TEST_F(Resources, EachPictureIsAGifAtEachSizeWithItsCoverage) {
   for (int id : {IDR_CLOSE_GIF, IDR_MESSAGE_GIF, IDR_INFO_GIF, IDR_OPEN_GIF})
     for (std::size_t step = 0; step < ui::kPictureSizes.size(); ++step) {
-      auto picture = ui::decode_gif(bytes(RT_RCDATA, id + IDR_SIZE_STEP * static_cast<int>(step)));
-      EXPECT_TRUE(picture && picture->width == ui::kPictureSizes[step]) << id << " at " << ui::kPictureSizes[step];
+      const int at = id + IDR_SIZE_STEP * static_cast<int>(step);
+      auto picture = ui::decode_gif(bytes(RT_RCDATA, at));
+      auto coverage = ui::decode_gif(bytes(RT_RCDATA, at + IDR_COVERAGE));
+      ASSERT_TRUE(picture && picture->width == ui::kPictureSizes[step]) << id << " at " << ui::kPictureSizes[step];
+      ASSERT_TRUE(coverage) << id << " at " << ui::kPictureSizes[step];
+      EXPECT_FALSE(ui::without_matte(*picture, *coverage).pixels.empty()) << id << " at " << ui::kPictureSizes[step];
     }
 }
 

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Drives the end-to-end harness: a private Xvfb, a Wine prefix with a virtual desktop, a folder
 # mapped as drive P: with a label and serial, then the harness itself and its screenshots; then
-# its dpi tests again in a copy of the prefix at 120, 144, 168 and 192 dpi.
+# its dpi tests again in a copy of the prefix at 120, 144, 168 and 192 dpi, and its high-contrast
+# test in another with a dark scheme.
 # Usage: run_end_to_end.sh Ostrael.exe end_to_end.exe work-dir artifacts-dir
 set -eu
 exe=$1 harness=$2 work=$3 artifacts=$4
@@ -84,6 +85,18 @@ for dpi in 120 144 168 192; do
   [ $dpi = 168 ] && filter='EndToEnd.InThisProcess*'
   wine "$harness" --gtest_filter="$filter" || status=$?
 done
+
+# A high-contrast scheme, as Windows' "Night sky" sets it: the face and the window black, their
+# text white. Wine reads the colours when a session starts, in a copy of the 96 dpi prefix.
+wineserver -k
+[ -f "$work/prefix-dark/system.reg" ] || cp -a "$work/prefix" "$work/prefix-dark"
+export WINEPREFIX="$work/prefix-dark"
+ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
+for colour in ButtonFace:'0 0 0' Window:'0 0 0' ButtonText:'255 255 255' WindowText:'255 255 255'; do
+  wine reg add 'HKCU\Control Panel\Colors' /v "${colour%%:*}" /d "${colour#*:}" /f >/dev/null 2>&1
+done
+wineserver -w
+wine "$harness" --gtest_filter='EndToEnd.OnAHighContrastFace*' || status=$?
 
 for bmp in "$artifacts"/*.bmp; do
   [ -e "$bmp" ] || continue

@@ -3,6 +3,7 @@
 
   close.gif message.gif info.gif open.gif   the four picture buttons at 48 px
   close-60.gif ... open-144.gif             the same at 60, 72, 96 and 144 px, for scaled screens
+  close-coverage.gif ...                    each picture's coverage at each size, for other backgrounds
   hand.cur                                  the hand cursor over the picture buttons, seven sizes
   ostrael.ico                               the window icon, nine images
 
@@ -25,6 +26,8 @@ from PIL import Image, ImageChops, ImageDraw, ImageFilter
 SS = 8                       # supersampling factor for antialiasing
 MATTE = (0xF0, 0xF0, 0xF0)   # the light grey the button edges are smoothed against
 ALPHA_CUT = 64               # coverage below this (of 255) becomes the transparent entry
+COVERAGE_BITS = 6            # the coverage kept beside each picture: 64 levels, 4 apart, from 0 to 255
+COVERAGE_LEVELS = [round(255 * i / ((1 << COVERAGE_BITS) - 1)) for i in range(1 << COVERAGE_BITS)]
 
 
 # ---------------------------------------------------------------- geometry
@@ -414,14 +417,16 @@ def pack_bits(codes):
 
 
 def gif_bytes(size, palette, indices, transparent):
+    """A one-frame GIF89a; `transparent` is the transparent entry, or None for none."""
     bits = len(palette).bit_length() - 1
     assert 1 << bits == len(palette) and len(indices) == size * size
     out = bytearray(b"GIF89a")
-    out += struct.pack("<HHBBB", size, size, 0x80 | (bits - 1) << 4 | (bits - 1), transparent, 0)
+    out += struct.pack("<HHBBB", size, size, 0x80 | (bits - 1) << 4 | (bits - 1), transparent or 0, 0)
     for c in palette:
         out += bytes(c)
-    # Graphic Control Extension: no disposal, no delay, one transparent entry
-    out += struct.pack("<BBBBHBB", 0x21, 0xF9, 4, 0x01, 0, transparent, 0)
+    if transparent is not None:
+        # Graphic Control Extension: no disposal, no delay, one transparent entry
+        out += struct.pack("<BBBBHBB", 0x21, 0xF9, 4, 0x01, 0, transparent, 0)
     out += struct.pack("<BHHHHB", 0x2C, 0, 0, size, size, 0)
     min_size = max(2, bits)
     out.append(min_size)
@@ -444,11 +449,36 @@ def button_file(name, size):
     return f"{name}.gif" if size == 48 else f"{name}-{size}.gif"
 
 
-def button_gif(canvas, colours):
+def coverage_file(name, size):
+    """close-coverage.gif beside close.gif, close-96-coverage.gif beside close-96.gif."""
+    return button_file(name, size)[:-len(".gif")] + "-coverage.gif"
+
+
+def matte_part(coverage):
+    """What the matte adds to each channel of a pixel of this coverage, rounded as the programs round it."""
+    return ((255 - coverage) * MATTE[0] + 127) // 255
+
+
+def stored_coverage(colour, coverage):
+    """The level kept for a pixel of the quantised `colour`: the first at least the drawn coverage
+    at which taking the matte off leaves a valid premultiplied colour (no channel below 0 or above
+    the coverage), which the palette's rounding can otherwise break at the edges."""
+    for level, a in enumerate(COVERAGE_LEVELS):
+        if a >= coverage and all(matte_part(a) <= c <= a + matte_part(a) for c in colour):
+            return level
+    return len(COVERAGE_LEVELS) - 1
+
+
+def button_gifs(canvas, colours):
+    """The picture matted on the grey, and its coverage as a picture of grey levels: 0 where the
+    picture is transparent, so that on the grey both together show the picture as it was."""
+    assert MATTE == (MATTE[0],) * 3
     rgb, alpha = canvas.downsample()
     opaque = [a >= ALPHA_CUT for a in alpha.getdata()]
     palette, indices = to_indexed(list(rgb.getdata()), opaque, colours)
-    return gif_bytes(canvas.size, palette, indices, 0)
+    coverage = [stored_coverage(palette[i], a) if i else 0 for i, a in zip(indices, alpha.getdata())]
+    greys = [(g, g, g) for g in COVERAGE_LEVELS]
+    return gif_bytes(canvas.size, palette, indices, 0), gif_bytes(canvas.size, greys, coverage, None)
 
 
 # ---------------------------------------------------------------- the window icon
@@ -820,8 +850,10 @@ def main():
     assets = root / "src" / "ui" / "assets"
     assets.mkdir(parents=True, exist_ok=True)
 
-    gifs = {button_file(name, size): button_gif(draw(size), colours)
-            for name, draw, colours in BUTTONS for size in BUTTON_SIZES}
+    gifs = {}
+    for name, draw, colours in BUTTONS:
+        for size in BUTTON_SIZES:
+            gifs[button_file(name, size)], gifs[coverage_file(name, size)] = button_gifs(draw(size), colours)
     ico = ico_bytes(1, [(s, b, icon_image(s, b)) for s, b in ICON_IMAGES])
     cur = cursor_bytes()
 

@@ -1,7 +1,7 @@
-// Build-time tool: decodes the committed GIF, CUR and ICO files with gdk-pixbuf's own loaders
-// and writes their pixels out as a C++ source, so that the program shows exactly what the
-// loaders would have given it without opening one at start-up. The larger pictures go in as
-// the GIF files they are, which the program decodes itself when a screen's scale asks for them.
+// Build-time tool: decodes the committed CUR and ICO files with gdk-pixbuf's own loaders and
+// writes their pixels out as a C++ source, so that the program shows exactly what the loaders
+// would have given it without opening one at start-up. The pictures and their coverage go in as
+// the GIF files they are, which the program decodes itself.
 //
 //   bake_pictures OUTPUT.cpp ASSET...
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -115,14 +115,11 @@ bool bake(const std::string& path, Baked& out) {
   if (!read(path, bytes)) return false;
   const std::string file = path.substr(path.find_last_of('/') + 1);
   if (ends_with(file, ".gif")) {
+    // The pictures and their coverage go in as the files they are, at the sizes GTK's scales draw
+    // from; those only Windows' fractional scales draw from stay out.
     static const std::set<int> sizes = sizes_for_whole_scales(ostrael::ui::kPictureSizes.front(), ostrael::ui::kPictureSizes);
-    Decoded picture;
-    if (!decode(bytes, "gif", file, picture)) return false;
-    // The sizes only Windows' fractional scales draw from stay out.
-    if (picture.width == ostrael::ui::kPictureSizes.front())
-      out.pictures.push_back(std::move(picture));
-    else if (sizes.contains(picture.width))
-      out.files.emplace_back(file, std::move(bytes));
+    if (bytes.size() < 10) return fail(file + " is not a GIF");
+    if (sizes.contains(bytes[6] | bytes[7] << 8)) out.files.emplace_back(file, std::move(bytes));
     return true;
   }
   if (ends_with(file, ".cur")) {

@@ -1,5 +1,5 @@
-// The pictures, cursor and icons as bake_pictures decoded them from the committed files at build
-// time, so that starting the program opens no image loader; and the larger pictures' GIF files.
+// The cursor and icons as bake_pictures decoded them from the committed files at build time, so
+// that starting the program opens no image loader; and the pictures' GIF files with their coverage.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,7 @@ struct BakedFile {
   std::span<const std::uint8_t> bytes;  // as committed
 };
 
-// The pictures drawn larger than 48 px for the scales GTK draws from them.
+// The pictures and their coverage at each size GTK's scales draw from.
 std::span<const BakedFile> baked_files();
 
 }  // namespace ostrael::gtk

@@ -1,6 +1,6 @@
 // The main window in GTK 3: a GtkFixed client area at the description's pixel positions, Frame1
 // as a GtkOverlay so Text1 can lie over List1, pictures as event boxes showing the art drawn for
-// the window's scale factor. Leaves out the form's colour value, which nothing draws in, and
+// the window's scale factor over whatever background the theme paints. Leaves out the form's colour value, which nothing draws in, and
 // resolutions other than the design's times that whole-number factor.
 #include "platform/gtk/main_window.h"
 
@@ -298,17 +298,10 @@ void MainWindow::show_scale(int scale) {
   for (const Item& item : items_) {
     if (item.control->type != ui::ControlType::Image) continue;
     GtkImage* image = GTK_IMAGE(gtk_bin_get_child(GTK_BIN(item.widget)));
-    // At scale 1 the pictures stay the pixbufs they always were.
-    if (scale == 1) {
-      if (auto picture = load_picture(item.control->picture))
-        gtk_image_set_from_pixbuf(image, picture->get());
-      else
-        report_(describe(picture.failure()));
-    } else if (auto picture = load_picture(item.control->picture, scale)) {
+    if (auto picture = load_picture(*item.control, scale))
       gtk_image_set_from_surface(image, picture->get());
-    } else {
+    else
       report_(describe(picture.failure()));
-    }
   }
   if (auto hand = load_hand_cursor(gtk_widget_get_display(GTK_WIDGET(window_)), scale))
     hand_ = std::move(*hand);

@@ -1,6 +1,6 @@
-// The pictures, cursor and icon from the pixels baked into the program at build time: it runs
-// from a bare folder on the pen, and decoding them here would open gdk-pixbuf's loaders at every
-// start. A window of a larger scale has its pictures decoded from the GIF files built in.
+// The pictures, cursor and icon from what is baked into the program at build time: it runs from a
+// bare folder on the pen, and decoding them here would open gdk-pixbuf's loaders at every start.
+// The pictures are the GIF files and their coverage, decoded by the program's own decoder.
 #include "platform/gtk/pictures.h"
 
 #include <cstring>
@@ -75,23 +75,23 @@ const BakedFile* find_file(std::string_view file) {
 
 Failure not_built_in(std::string_view what) { return Failure{"baked_pictures", 0, std::string(what) + " is not built in"}; }
 
-}  // namespace
-
-Result<GObjectPtr<GdkPixbuf>> load_picture(ui::Asset asset) {
-  std::string_view file = ui::asset_file(asset);
-  const BakedPicture* picture = find_baked(file);
-  if (!picture) return not_built_in(file);
-  return pixbuf_of(*picture);
-}
-
-Result<SurfacePtr> load_picture(ui::Asset asset, int scale) {
-  const int pixels = ui::kPictureSizes.front() * scale;
-  const std::string file = ui::asset_file(asset, ui::drawn_size_for(pixels, ui::kPictureSizes));
+Result<ui::Picture> decode_built_in(const std::string& file) {
   const BakedFile* gif = find_file(file);
   if (!gif) return not_built_in(file);
-  auto drawn = ui::decode_gif(std::string_view(reinterpret_cast<const char*>(gif->bytes.data()), gif->bytes.size()));
+  return ui::decode_gif(std::string_view(reinterpret_cast<const char*>(gif->bytes.data()), gif->bytes.size()));
+}
+
+}  // namespace
+
+Result<SurfacePtr> load_picture(const ui::Control& control, int scale) {
+  const ui::PictureSize size = ui::picture_size(control, ui::kDesignDpi * scale);
+  auto drawn = decode_built_in(ui::asset_file(control.picture, size.drawn));
   if (!drawn) return drawn.failure();
-  return surface_of(ui::resized(*drawn, pixels, pixels), scale);
+  auto coverage = decode_built_in(ui::coverage_file(control.picture, size.drawn));
+  if (!coverage) return coverage.failure();
+  ui::Picture picture = ui::without_matte(*drawn, *coverage);
+  if (picture.pixels.empty()) return Failure{"without_matte", 0, "the coverage does not fit the picture"};
+  return surface_of(ui::resized(picture, size.width, size.height), scale);
 }
 
 Result<HandCursor> hand_cursor_picture(int size) {
@@ -111,8 +111,9 @@ Result<GObjectPtr<GdkCursor>> load_hand_cursor(GdkDisplay* display, int scale) {
     surface = std::move(*larger);
   }
   // GDK takes the hot spot in the window's pixels; on X11 it keeps only whole ones of those.
-  const double to_window = static_cast<double>(base) / size;
-  GdkCursor* cursor = gdk_cursor_new_from_surface(display, surface.get(), hand->hot.x * to_window, hand->hot.y * to_window);
+  const ui::Point hot = ui::scaled_point({hand->hot.x, hand->hot.y}, size, pixels);
+  GdkCursor* cursor = gdk_cursor_new_from_surface(display, surface.get(), static_cast<double>(hot.x) / scale,
+                                                  static_cast<double>(hot.y) / scale);
   if (!cursor) return Failure{"gdk_cursor_new_from_surface", 0, "no cursor"};
   return GObjectPtr<GdkCursor>(cursor);
 }

@@ -19,11 +19,10 @@ struct SurfaceDestroy {
 };
 using SurfacePtr = std::unique_ptr<cairo_surface_t, SurfaceDestroy>;
 
-// The picture as drawn at 48 px, for a window of scale 1.
-Result<GObjectPtr<GdkPixbuf>> load_picture(ui::Asset asset);
-// The picture for a window of scale factor `scale` (2 or more): 48 * scale pixels a side, that
-// many per 48 px of the window, from the drawing made for the size or the next larger one.
-Result<SurfacePtr> load_picture(ui::Asset asset, int scale);
+// The picture of `control` for a window of scale factor `scale`, `scale` pixels to each of the
+// window's, from the drawing made for that size or the next larger one. Premultiplied, so that it
+// lies on whatever the theme paints behind it, light or dark.
+Result<SurfacePtr> load_picture(const ui::Control& control, int scale);
 
 struct HandCursor {
   GObjectPtr<GdkPixbuf> picture;

@@ -458,6 +458,11 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DPICHANGED:
       change_dpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+      // The pictures lie on the face colour, which either may have changed.
+      if (pictures_.follow_face_colour()) ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+      break;
     case WM_TIMER:
       if (wparam != kAppendTimer) break;
       append_text1_piece();

@@ -1,12 +1,13 @@
-// GIF resources into 32-bit DIB sections, drawn with GDI's alpha blending, and the hand cursor,
-// both made for one dpi. No image library is loaded: at start-up that alone cost more than the
-// rest of the window.
+// GIF resources and their coverage into premultiplied pictures, laid on the button face colour in
+// 32-bit DIB sections, and the hand cursor, both made for one dpi. No image library is loaded: at
+// start-up that alone cost more than the rest of the window.
 #include "pictures.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "failure.h"
@@ -44,14 +45,24 @@ ostrael::Result<std::string_view> resource_bytes(HINSTANCE instance, int id) {
   return std::string_view(static_cast<const char*>(bytes), size);
 }
 
-// The picture of a control at `dpi`, at the control's size: the drawing of that size, else the
-// next larger one reduced (enlarged only past the largest), here once and never when painting.
+// The picture of a control at `dpi`, at the control's size and premultiplied: the drawing of that
+// size, else the next larger one reduced (enlarged only past the largest), here once and never
+// when painting.
 ostrael::Result<ui::Picture> picture_for(HINSTANCE instance, const ui::Control& control, int dpi) {
-  ui::Rect size = ui::client_pixels(control, dpi);
-  int drawn = ui::drawn_size_for(std::max(size.width, size.height), ui::kPictureSizes);
-  ASSIGN_OR_FORWARD(std::string_view bytes, resource_bytes(instance, resource_id(control.picture, drawn)));
-  ASSIGN_OR_FORWARD(ui::Picture picture, ui::decode_gif(bytes));
+  const ui::PictureSize size = ui::picture_size(control, dpi);
+  const int id = resource_id(control.picture, size.drawn);
+  ASSIGN_OR_FORWARD(std::string_view bytes, resource_bytes(instance, id));
+  ASSIGN_OR_FORWARD(std::string_view coverage_bytes, resource_bytes(instance, id + IDR_COVERAGE));
+  ASSIGN_OR_FORWARD(ui::Picture drawn, ui::decode_gif(bytes));
+  ASSIGN_OR_FORWARD(ui::Picture coverage, ui::decode_gif(coverage_bytes));
+  ui::Picture picture = ui::without_matte(drawn, coverage);
+  if (picture.pixels.empty()) return ostrael::Failure{"without_matte", 0, "the coverage does not fit the picture"};
   return ui::resized(picture, size.width, size.height);
+}
+
+std::uint32_t face_rgb() {
+  COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+  return std::uint32_t{GetRValue(face)} << 16 | std::uint32_t{GetGValue(face)} << 8 | GetBValue(face);
 }
 
 BITMAPINFO top_down_32bpp(int width, int height) {
@@ -135,8 +146,8 @@ ostrael::Result<Hand> hand_cursor(HINSTANCE instance, int size) {
   UniqueBitmap mask(info.hbmMask), colour(info.hbmColor);
   if (colour) return ostrael::Failure{"GetIconInfo", 0, "the hand is not a monochrome cursor"};
   ASSIGN_OR_FORWARD(ui::Picture pixels, monochrome_pixels(mask.get(), drawn));
-  auto scaled = [&](DWORD at) { return std::min<LONG>(static_cast<LONG>((at * size + drawn / 2) / drawn), size - 1); };
-  ASSIGN_OR_FORWARD(UniqueIcon made, alpha_cursor(ui::resized(pixels, size, size), {scaled(info.xHotspot), scaled(info.yHotspot)}));
+  ui::Point hot = ui::scaled_point({static_cast<int>(info.xHotspot), static_cast<int>(info.yHotspot)}, drawn, size);
+  ASSIGN_OR_FORWARD(UniqueIcon made, alpha_cursor(ui::resized(pixels, size, size), {hot.x, hot.y}));
   return Hand{{}, std::move(made)};
 }
 
@@ -146,18 +157,16 @@ ostrael::Status Pictures::load(HINSTANCE instance, int dpi) {
   auto keep_first = [&](const ostrael::Failure& failure) {
     if (first_failure) first_failure = ostrael::Status(failure);
   };
-  std::array<Bitmap, 5> bitmaps{};
+  std::array<ui::Picture, 5> pictures{};
   for (const ui::Control& c : ui::kControls) {
     if (c.type != ui::ControlType::Image) continue;
-    auto picture = picture_for(instance, c, dpi);
-    auto bitmap = picture ? dib_section(*picture) : ostrael::Result<UniqueBitmap>(picture.failure());
-    if (!bitmap) {
-      keep_first(bitmap.failure());
-      continue;
-    }
-    bitmaps[static_cast<std::size_t>(c.picture)] = Bitmap{std::move(*bitmap), picture->width, picture->height};
+    if (auto picture = picture_for(instance, c, dpi))
+      pictures[static_cast<std::size_t>(c.picture)] = std::move(*picture);
+    else
+      keep_first(picture.failure());
   }
-  bitmaps_ = std::move(bitmaps);
+  pictures_ = std::move(pictures);
+  if (auto laid = lay_on_face(); !laid) keep_first(laid.failure());
 
   auto hand = hand_cursor(instance, cursor_size(dpi));
   if (!hand) keep_first(hand.failure());
@@ -168,6 +177,31 @@ ostrael::Status Pictures::load(HINSTANCE instance, int dpi) {
   return first_failure;
 }
 
+// Laid on the face colour here, once, rather than blended at each paint: the sum is then exactly
+// the one the art was checked with, and on the usual grey each pixel is the drawn one.
+ostrael::Status Pictures::lay_on_face() {
+  face_ = face_rgb();
+  ostrael::Status first_failure;
+  std::array<Bitmap, 5> bitmaps{};
+  for (std::size_t i = 0; i < pictures_.size(); ++i) {
+    if (pictures_[i].pixels.empty()) continue;
+    auto bitmap = dib_section(ui::laid_on(pictures_[i], face_));
+    if (bitmap)
+      bitmaps[i] = Bitmap{std::move(*bitmap), pictures_[i].width, pictures_[i].height};
+    else if (first_failure)
+      first_failure = ostrael::Status(bitmap.failure());
+  }
+  bitmaps_ = std::move(bitmaps);
+  return first_failure;
+}
+
+bool Pictures::follow_face_colour() {
+  if (face_rgb() == face_) return false;
+  // What fails is drawn as nothing, as at the start.
+  (void)lay_on_face();
+  return true;
+}
+
 void Pictures::draw(HDC dc, Asset asset, const RECT& rect) const {
   ::FillRect(dc, &rect, ::GetSysColorBrush(COLOR_BTNFACE));
   const Bitmap& picture = bitmaps_[static_cast<std::size_t>(asset)];
@@ -175,8 +209,7 @@ void Pictures::draw(HDC dc, Asset asset, const RECT& rect) const {
   HDC source = ::CreateCompatibleDC(dc);
   if (!source) return;
   HGDIOBJ old = ::SelectObject(source, picture.bitmap.get());
-  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  ::GdiAlphaBlend(dc, rect.left, rect.top, picture.width, picture.height, source, 0, 0, picture.width, picture.height, blend);
+  ::BitBlt(dc, rect.left, rect.top, picture.width, picture.height, source, 0, 0, SRCCOPY);
   ::SelectObject(source, old);
   ::DeleteDC(source);
 }

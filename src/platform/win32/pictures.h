@@ -1,13 +1,16 @@
-// The art for the window's dpi: the four button pictures, GIFs from the resources decoded once by
-// the program's own decoder and made at their controls' size, and the hand shown over them.
+// The art for the window's dpi: the four button pictures, GIFs and their coverage from the
+// resources decoded once by the program's own decoder, made at their controls' size and laid on
+// the button face colour, and the hand shown over them.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
 
 #include "platform/result.h"
 #include "ui/layout.h"
+#include "ui/picture.h"
 #include "unique_handle.h"
 
 namespace win32 {
@@ -32,6 +35,9 @@ class Pictures {
   // Makes every picture and the hand for `dpi`, in place of those for the dpi before. What fails
   // is left out: a picture is then drawn as nothing, and the pictures show the arrow.
   ostrael::Status load(HINSTANCE instance, int dpi);
+  // Lays the pictures on the button face colour again if it is not the one they lie on, as after
+  // WM_SYSCOLORCHANGE or WM_THEMECHANGED; true if they changed and want painting.
+  bool follow_face_colour();
   // Fills `rect` with the button face colour and draws the picture over it, pixel for pixel.
   void draw(HDC dc, ostrael::ui::Asset asset, const RECT& rect) const;
   // Null when it failed to load.
@@ -41,11 +47,15 @@ class Pictures {
 
  private:
   struct Bitmap {
-    UniqueBitmap bitmap;  // 32 bpp, premultiplied alpha
+    UniqueBitmap bitmap;  // 32 bpp, opaque: the picture on face_
     int width = 0;
     int height = 0;
   };
-  std::array<Bitmap, 5> bitmaps_{};  // indexed by Asset
+  ostrael::Status lay_on_face();
+
+  std::array<ostrael::ui::Picture, 5> pictures_{};  // premultiplied, indexed by Asset
+  std::uint32_t face_ = 0;                          // 0xRRGGBB
+  std::array<Bitmap, 5> bitmaps_{};                 // indexed by Asset
   Hand hand_;
   HINSTANCE instance_ = nullptr;
 };

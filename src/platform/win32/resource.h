@@ -9,3 +9,5 @@
 #define IDR_INFO_GIF 103
 #define IDR_OPEN_GIF 104
 #define IDR_SIZE_STEP 10
+// Each picture's coverage, this far above the picture's own id.
+#define IDR_COVERAGE 100
