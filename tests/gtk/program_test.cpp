@@ -383,8 +383,8 @@ TEST(ProgramFile, IsNotPositionIndependent) {
   EXPECT_EQ(header.e_type, ET_EXEC);
 }
 
-// The release kit as an owner unzips it, each of its Linux programs as a finder's machine starts
-// it: here, inside Debian 11, and the ARM ones under qemu-user in Debian 11 trees.
+// A drive set up from the release kit as its guide says, each of its Linux programs as a finder's
+// machine starts it: here, inside Debian 11, and the ARM ones under qemu-user in Debian 11 trees.
 // tests/release/release_test.sh sets OSTRAEL_KIT_PEN, and OSTRAEL_SYSROOTS and OSTRAEL_IN_DEBIAN11
 // for the other machines; it compares the screenshots, which must be the same window.
 class Kit : public ::testing::TestWithParam<const char*> {};
