@@ -360,37 +360,48 @@ std::vector<std::uint32_t> screen_pixels(const RECT& r) {
   return pixels;
 }
 
-// The window in `r` once it has settled: every caption painted, and the same pixels in four
-// captures 150 ms apart, the blinking caret left out. On a busy machine a window can pause between
-// two steps of its painting for longer than any one wait.
+// The face colour as 0xRRGGBB.
+std::uint32_t face_rgb(COLORREF face = GetSysColor(COLOR_BTNFACE)) {
+  return std::uint32_t{GetRValue(face)} << 16 | std::uint32_t{GetGValue(face)} << 8 | GetBValue(face);
+}
+
+// Runs the messages of this thread's windows.
+void pump() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+// The screen in `r`, over the window `hwnd` of this or another process, once the window has
+// settled: every caption within `r` painted, and the same pixels in four captures 150 ms apart.
+// The blinking caret shows as the face. On a busy machine a window can pause between two steps of
+// its painting for longer than any one wait. Nothing is invalidated here, so what the window left
+// unpainted shows.
 std::vector<std::uint32_t> settled_pixels(HWND hwnd, const RECT& r) {
-  const int width = r.right - r.left;
-  const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  const std::uint32_t face_rgb = GetRValue(face) << 16 | GetGValue(face) << 8 | GetBValue(face);
-  const int dpi = static_cast<int>(GetDpiForWindow(hwnd));
+  const int width = r.right - r.left, height = r.bottom - r.top, dpi = static_cast<int>(GetDpiForWindow(hwnd));
+  const std::uint32_t face = face_rgb();
   POINT client{0, 0};
   ClientToScreen(hwnd, &client);
   auto capture = [&] {
+    pump();
     std::vector<std::uint32_t> pixels = screen_pixels(r);
     GUITHREADINFO thread{sizeof thread};
     if (GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &thread) && thread.hwndCaret) {
       MapWindowPoints(thread.hwndCaret, nullptr, reinterpret_cast<POINT*>(&thread.rcCaret), 2);
       for (int y = std::max(thread.rcCaret.top, r.top); y < std::min(thread.rcCaret.bottom, r.bottom); ++y)
         for (int x = std::max(thread.rcCaret.left, r.left); x < std::min(thread.rcCaret.right, r.right); ++x)
-          pixels[std::size_t((y - r.top) * width + x - r.left)] = face_rgb;
+          pixels[std::size_t((y - r.top) * width + x - r.left)] = face;
     }
     return pixels;
   };
   auto captions_painted = [&](const std::vector<std::uint32_t>& pixels) {
     for (const ui::Control& c : ui::kControls) {
-      if (c.type != ui::ControlType::Label) continue;
       ui::Rect label = ui::client_pixels(c, dpi);
+      int left = client.x + label.left - r.left, top = client.y + label.top - r.top;
+      if (c.type != ui::ControlType::Label || left < 0 || top < 0 || left + label.width > width || top + label.height > height)
+        continue;
       bool ink = false;
-      for (int y = label.top; y < label.top + label.height && !ink; ++y)
-        for (int x = label.left; x < label.left + label.width && !ink; ++x) {
-          int sx = client.x + x - r.left, sy = client.y + y - r.top;
-          ink = sx >= 0 && sy >= 0 && sx < width && sy < r.bottom - r.top && (pixels[std::size_t(sy * width + sx)] & 0xFFFFFF) != face_rgb;
-        }
+      for (int y = top; y < top + label.height && !ink; ++y)
+        for (int x = left; x < left + label.width && !ink; ++x) ink = (pixels[std::size_t(y * width + x)] & 0xFFFFFF) != face;
       if (!ink) return false;
     }
     return true;
@@ -404,7 +415,7 @@ std::vector<std::uint32_t> settled_pixels(HWND hwnd, const RECT& r) {
     last = std::move(now);
   }
   EXPECT_EQ(same, 3) << "the window did not settle";
-  return screen_pixels(r);
+  return last;
 }
 
 // The window with its frame as the screen shows it, as a BMP the test driver turns into PNG.
@@ -1029,7 +1040,6 @@ TEST(PictureObject, OffersNoInterfaceButItsOwn) {
   DestroyWindow(window);
 }
 
-std::uint32_t face_rgb(COLORREF face = GetSysColor(COLOR_BTNFACE));
 void expect_pictures_laid_on(HWND hwnd, int dpi, std::uint32_t face, const std::vector<ui::Control>& only = {});
 
 // At 120, 144 and 192 dpi (the driver runs this at each), each picture on screen is the drawing
@@ -1091,11 +1101,6 @@ TEST_F(EndToEnd, InThisProcessTheHandFitsTheDpiAndTheFocusFollowsTheView) {
   DestroyWindow(window.hwnd());
 }
 
-void pump() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-}
-
 // `window` made and shown in this process at the system dpi with the screenshots' message and
 // the art of `art`. A window made earlier in this process left its classes registered.
 testing::AssertionResult make_window(win32::MainWindow& window, win32::Pictures& pictures, HMODULE art) {
@@ -1108,22 +1113,12 @@ testing::AssertionResult make_window(win32::MainWindow& window, win32::Pictures&
   return testing::AssertionSuccess();
 }
 
-// The client area of a window of this thread as the screen shows it once it holds still, as
-// Wine copies it there a moment after it is drawn. Nothing is invalidated here, so what the
-// window left unpainted shows. The caret, which blinks, is hidden.
+// The client area of `hwnd` as the screen shows it once it holds still.
 std::vector<std::uint32_t> shown_client(HWND hwnd) {
   RECT r;
   GetClientRect(hwnd, &r);
   MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  std::vector<std::uint32_t> last, now;
-  for (int i = 0; i < 50 && (i < 2 || now != last); ++i) {
-    last = std::move(now);
-    pump();
-    HideCaret(nullptr);
-    std::this_thread::sleep_for(100ms);
-    now = screen_pixels(r);
-  }
-  return now;
+  return settled_pixels(hwnd, r);
 }
 
 // What Windows sends a window moved onto a monitor of `dpi`: WM_GETDPISCALEDSIZE with its size
@@ -1253,11 +1248,6 @@ TEST_F(EndToEnd, InThisProcessTheWindowFollowsADpiChangeWhole) {
   EXPECT_TRUE(unchanged.dpi() == system && SendMessageW(label, WM_GETFONT, 0, 0) == font && EqualRect(&before, &after));
   DestroyWindow(unchanged.hwnd());
   FreeLibrary(program);
-}
-
-// The face colour as 0xRRGGBB.
-std::uint32_t face_rgb(COLORREF face) {
-  return std::uint32_t{GetRValue(face)} << 16 | std::uint32_t{GetGValue(face)} << 8 | GetBValue(face);
 }
 
 // Each picture of the window `hwnd` at `dpi` on screen is the committed art without its grey, laid
