@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "time_limit.h"
 #include "ui/layout.h"
 #include "x_session.h"
 
@@ -270,7 +271,7 @@ class Program {
     // once every caption shows and four captures 300 ms apart are the same.
     std::string last = input.pixels(x, y, width, height);
     int same = 0;
-    for (auto end = std::chrono::steady_clock::now() + 30s; same < 3 && std::chrono::steady_clock::now() < end;) {
+    for (auto end = std::chrono::steady_clock::now() + time_limit(30s); same < 3 && std::chrono::steady_clock::now() < end;) {
       pump_for(300ms);
       std::string now = input.pixels(x, y, width, height);
       same = now == last && captions_painted(now, x, y, width) ? same + 1 : 0;

@@ -1,6 +1,8 @@
 // Xvfb, dbus-daemon and XTest for the window tests; every child is started from an argv, no shell.
 #include "x_session.h"
 
+#include "time_limit.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -97,7 +99,7 @@ std::string start_and_read_line(Child& child, const std::vector<std::string>& ar
   close(fds[1]);
   std::string line;
   pollfd p{fds[0], POLLIN, 0};
-  while (line.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0) {
+  while (line.find('\n') == std::string::npos && poll(&p, 1, static_cast<int>(time_limit(std::chrono::seconds(10)).count())) > 0) {
     char buf[256];
     ssize_t n = read(fds[0], buf, sizeof buf);
     if (n <= 0) break;
@@ -109,7 +111,7 @@ std::string start_and_read_line(Child& child, const std::vector<std::string>& ar
 }
 
 bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
+  auto end = std::chrono::steady_clock::now() + time_limit(timeout);
   while (!done()) {
     if (std::chrono::steady_clock::now() > end) return false;
     if (!g_main_context_iteration(nullptr, FALSE)) std::this_thread::sleep_for(std::chrono::milliseconds(5));

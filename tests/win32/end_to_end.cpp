@@ -24,6 +24,7 @@
 #include "accessible.h"
 #include "gui_objects.h"
 #include "main_window.h"
+#include "time_limit.h"
 #include "ui/gif.h"
 #include "ui/picture.h"
 #include "ui/layout.h"
@@ -44,7 +45,7 @@ std::wstring env(const wchar_t* name) {
 std::wstring drive() { return env(L"OSTRAEL_E2E_DRIVE"); }  // "P:"
 
 bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-  auto end = std::chrono::steady_clock::now() + limit;
+  auto end = std::chrono::steady_clock::now() + ostrael::testing::time_limit(limit);
   while (std::chrono::steady_clock::now() < end) {
     if (done()) return true;
     std::this_thread::sleep_for(50ms);
@@ -94,7 +95,7 @@ class Debuggee {
 
   DWORD pid() const { return pid_; }
   bool crashed() const { return crashed_; }
-  bool exited(std::chrono::milliseconds limit) { return process_ && WaitForSingleObject(process_, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0; }
+  bool exited(std::chrono::milliseconds limit) { return process_ && WaitForSingleObject(process_, static_cast<DWORD>(ostrael::testing::time_limit(limit).count())) == WAIT_OBJECT_0; }
   DWORD exit_code() {
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
@@ -408,7 +409,7 @@ std::vector<std::uint32_t> settled_pixels(HWND hwnd, const RECT& r) {
   };
   std::vector<std::uint32_t> last = capture();
   int same = 0;
-  for (auto end = std::chrono::steady_clock::now() + 15s; same < 3 && std::chrono::steady_clock::now() < end;) {
+  for (auto end = std::chrono::steady_clock::now() + ostrael::testing::time_limit(15s); same < 3 && std::chrono::steady_clock::now() < end;) {
     std::this_thread::sleep_for(150ms);
     std::vector<std::uint32_t> now = capture();
     same = now == last && captions_painted(now) ? same + 1 : 0;
