@@ -70,6 +70,20 @@ build() {  # build INDEX
   (cd "$top" && cmake --build --preset "$preset" -j"$(nproc)") || fail "the $preset build failed"
 }
 
+# Building takes the whole tool chain: say what is missing before the first configure fails.
+# An owner who only wants a drive needs none of it: the release kit's pen/ holds the programs.
+if [ -z "$programs" ]; then
+  missing=()
+  for pair in cmake:cmake g++:g++ pkg-config:pkg-config python3:python3 mmdebstrap:mmdebstrap \
+    i686-w64-mingw32-g++-posix:g++-mingw-w64-i686-posix aarch64-linux-gnu-g++:crossbuild-essential-arm64 \
+    arm-linux-gnueabihf-g++:crossbuild-essential-armhf; do
+    command -v "${pair%%:*}" >/dev/null || missing+=("${pair#*:}")
+  done
+  [ ${#missing[@]} -eq 0 ] || fail "building the programs needs: ${missing[*]}
+  Install them (as root: apt-get install --no-install-recommends ${missing[*]}), or copy the
+  release kit's pen/ folder onto the drive instead (see the README's \"Get Ostrael\")."
+fi
+
 if [ -z "$programs" ]; then
   # The release presets stamp Ostrael.exe with SOURCE_DATE_EPOCH, as tools/release.sh sets it.
   epoch=$(git -C "$top" log -1 --format=%ct 2>/dev/null) || epoch=""
