@@ -49,5 +49,11 @@ fi
 echo "Installing: ${missing[*]}"
 if $need_i386 && ! dpkg --print-foreign-architectures | grep -qx i386; then dpkg --add-architecture i386; fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# One index that fails to come (a mirror caught mid-sync) need not stop the install: apt says so,
+# and the install below fails on its own if it needed that index.
+apt-get update -qq || echo "install-deps: apt-get update failed in part; installing from what it has" >&2
+if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+  $need_i386 && echo "install-deps: where wine32:i386 cannot be installed, OSTRAEL_WINDOWS_TESTS=x86_64" \
+    "tests the Windows program under wine64 and in an emulated PC instead" >&2
+  exit 1
+fi

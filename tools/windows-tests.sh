@@ -3,7 +3,8 @@
 #   i686    the shipped 32-bit Ostrael.exe under Wine, where this host runs 32-bit x86 code;
 #   x86_64  the same source built for 64-bit Windows, under wine64, where it does not (a kernel
 #           without IA-32 emulation, a virtual machine that runs 64-bit code only).
-# It runs a tiny i386 program rather than guessing from the kernel or the processor.
+# It runs a tiny i386 program rather than guessing from the kernel or the processor. A host that is
+# neither (arm64, say) cannot test Windows programs, and this says so and fails.
 # OSTRAEL_WINDOWS_TESTS=x86_64 (or i686) decides without asking the host.
 #
 #   tools/windows-tests.sh            prints i686 or x86_64
@@ -38,15 +39,18 @@ decide() {
   "$dir/i386" 2>/dev/null || status=$?
   if [ $status -eq 32 ]; then
     echo "i686 this host runs 32-bit x86 code"
-  elif "$dir/native"; then
-    echo "x86_64 this host runs no 32-bit x86 code: an i386 program does not start here"
-  else
+  elif ! "$dir/native"; then
     # A folder that runs nothing (noexec) tells nothing about the host: keep to the shipped build.
     echo "i686 no program can be started from $dir, so the host was not asked"
+  elif [ "$(uname -m)" = x86_64 ]; then
+    echo "x86_64 this host runs no 32-bit x86 code: an i386 program does not start here"
+  else
+    echo "cannot test Windows programs here: this host is $(uname -m), and runs no x86 code" >&2
+    exit 1
   fi
 }
 
-answer=$(decide)
+answer=$(decide) || exit 1
 case "${1:-}" in
   --reason) echo "${answer#* }" ;;
   '') echo "${answer%% *}" ;;

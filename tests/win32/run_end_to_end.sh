@@ -13,15 +13,21 @@ mkdir -p "$work" "$artifacts"
 pen="$work/pen"
 xvfb_pid=
 
+# The 96 dpi prefix, and its scaled and dark copies: each has a wineserver of its own while in use.
+stop_wine() {
+  for prefix in "$work"/prefix "$work"/prefix-*; do
+    [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  done
+}
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  stop_wine
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
   rm -f "$work"/prefix*/dosdevices/p:
   rm -rf "$pen"
 }
 trap cleanup EXIT INT TERM
 # A Wine session left from an interrupted run would keep drawing on its own, dead display.
-wineserver -k 2>/dev/null || true
+stop_wine
 
 rm -f "$work/display"
 Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$work/display" 2>/dev/null &
