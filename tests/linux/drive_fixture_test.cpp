@@ -136,6 +136,29 @@ TEST_F(DriveFixture, EachKindOfMountGetsItsTypeAndName) {
   }
 }
 
+// A FAT label is in the mount's codepage=, 437 unless given: 0x9B is ¢ in 437, ø in 850. An exFAT
+// label is UTF-16 on the disk and already UTF-8 from udev.
+TEST_F(DriveFixture, FatLabelFollowsTheMountsCodePage) {
+  struct Case {
+    const char* type;
+    const char* label_enc;
+    const char* options;
+    const char* label;
+  } cases[] = {
+      {"vfat", "J\\x9bRG", "rw", "J\xC2\xA2RG"},
+      {"vfat", "J\\x9bRG", "rw,fmask=0022,codepage=850,iocharset=utf8", "J\xC3\xB8RG"},
+      {"exfat", "J\xC3\x96RG", "rw,iocharset=utf8", "J\xC3\x96RG"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    write_file(udev_ + "/b8:17", std::string("E:ID_FS_TYPE=") + c.type + "\nE:ID_FS_LABEL_ENC=" + c.label_enc + "\n");
+    DriveProvider p = provider(std::string("50 1 8:17 / @ rw - ") + c.type + " /dev/sdb1 " + c.options + "\n");
+    auto drive = drive_at(p, mnt_);
+    ASSERT_TRUE(drive);
+    EXPECT_EQ(*drive->volume_name(), c.label);
+  }
+}
+
 TEST_F(DriveFixture, AnonymousDeviceIsFoundThroughTheDevSource) {
   struct stat st;
   if (::stat("/dev/loop0", &st) != 0 || !S_ISBLK(st.st_mode)) GTEST_SKIP() << "no /dev/loop0 to name as a source";
