@@ -15,7 +15,7 @@ packages=(
   # running and looking at the windows (Wine itself: below)
   wine fonts-wine xvfb xdotool x11-utils x11-apps imagemagick dbus dbus-x11 fonts-dejavu-core at-spi2-core
   # drives made at test time
-  dosfstools exfatprogs exfat-fuse ntfs-3g e2fsprogs btrfs-progs mtools fuse3 libfuse3-dev util-linux
+  dosfstools exfatprogs exfat-fuse ntfs-3g fusefat e2fsprogs btrfs-progs mtools fuse3 libfuse3-dev util-linux
   # number formats of other languages
   locales
   # the post-link step on Ostrael.exe, the release kit's zip, and unzipping it again in its test

@@ -42,6 +42,9 @@ class DriveFixture : public ::testing::Test {
                "E:ID_FS_LABEL=OWNER_PEN\nE:ID_FS_LABEL_ENC=OWNER\\x20PEN\nE:ID_FS_UUID_ENC=8A4C-1E3D\n");
     write_file(udev_ + "/b11:0", "E:ID_CDROM=1\nE:ID_FS_TYPE=iso9660\nE:ID_FS_LABEL_ENC=PHOTOS\\x202019\n");
     write_file(udev_ + "/b259:2", "E:ID_FS_TYPE=ext4\nE:ID_FS_VERSION=1.0\nE:ID_FS_UUID_ENC=3e6be9de-8139-11d1-9106-a43f08d823a6\n");
+    // "JÖRG" as Windows writes it on FAT, in the OEM code page, and as exFAT keeps it, in UTF-16.
+    write_file(udev_ + "/b8:33", "E:ID_FS_TYPE=vfat\nE:ID_FS_VERSION=FAT16\nE:ID_FS_LABEL_ENC=J\\x9bRG\n");
+    write_file(udev_ + "/b8:34", "E:ID_FS_TYPE=exfat\nE:ID_FS_LABEL_ENC=J\xC3\x96RG\n");
 
     mnt_ = dir_ / "mnt";
     fs::create_directories(mnt_ + "/OWNER PEN/tools");
@@ -118,6 +121,10 @@ TEST_F(DriveFixture, EachKindOfMountGetsItsTypeAndName) {
       {"50 1 0:62 / @ rw - fuse.sshfs owner@host:/srv rw\n", 3, "sshfs", 0, ""},
       {"50 1 0:63 / @ rw - nfs4 server:/export rw\n", 3, "nfs4", 0, ""},
       {"50 1 0:64 / @ rw - overlay overlay rw\n", 0, "overlay", 0, ""},
+      // A FAT label is read in the mount's codepage=, 437 unless given: 0x9B is ¢ in 437, ø in 850.
+      {"50 1 8:33 / @ rw - vfat /dev/sdc1 rw\n", 0, "FAT", 0, "J\xC2\xA2RG"},
+      {"50 1 8:33 / @ rw - vfat /dev/sdc1 rw,codepage=850,iocharset=utf8\n", 0, "FAT", 0, "J\xC3\xB8RG"},
+      {"50 1 8:34 / @ rw - exfat /dev/sdc2 rw,iocharset=utf8\n", 0, "exFAT", 0, "J\xC3\x96RG"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);

@@ -68,5 +68,23 @@ TEST(TextConversions, CodePageFollowsASingleByteLocaleOtherwiseWindows1252) {
   }
 }
 
+TEST(TextConversions, FatLabelIsReadInItsDosCodePage) {
+  // From the code page charts: 0x99 is Ö in 437 and 850, 0x9B is ¢ in 437 and ø in 850, 0x90 is É
+  // in both; 874 leaves 0xDB undefined, 0x81 in 932 is the first byte of a pair, and there is no 9999.
+  struct Case {
+    const char* bytes;
+    const char* codepage;
+    const char* text;
+  } cases[] = {
+      {"J\x99RG", "", "J\xC3\x96RG"},         {"J\x9BRG", "", "J\xC2\xA2RG"},
+      {"J\x9BRG", "437", "J\xC2\xA2RG"},      {"J\x9BRG", "850", "J\xC3\xB8RG"},
+      {"CAF\x90   ", "850", "CAF\xC3\x89"},  {"OWNER PEN  ", "", "OWNER PEN"},
+      {"A\xDB" "B", "874", "A\xEF\xBF\xBD" "B"}, {"AB\x81", "932", "AB\xEF\xBF\xBD"},
+      {"A\x99", "9999", "A\xEF\xBF\xBD"},     {"", "", ""},
+      {"   ", "850", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(fat_label_to_utf8(c.bytes, c.codepage), c.text) << "code page " << c.codepage;
+}
+
 }  // namespace
 }  // namespace ostrael::linux_

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/linux/text_conversions.h"
+
 namespace ostrael::linux_ {
 
 namespace {
@@ -220,8 +222,12 @@ libmnt_fs* mount_holding(libmnt_table* table, const std::string& path, const Roo
 }
 
 Mount mount_of(libmnt_fs* fs) {
-  return Mount{text_of(mnt_fs_get_target(fs)), text_of(mnt_fs_get_root(fs)), text_of(mnt_fs_get_source(fs)),
-               text_of(mnt_fs_get_fstype(fs)), mnt_fs_get_devno(fs)};
+  Mount mount{text_of(mnt_fs_get_target(fs)), text_of(mnt_fs_get_root(fs)), text_of(mnt_fs_get_source(fs)),
+              text_of(mnt_fs_get_fstype(fs)), mnt_fs_get_devno(fs), {}};
+  char* value = nullptr;
+  std::size_t size = 0;
+  if (mnt_fs_get_option(fs, "codepage", &value, &size) == 0 && value) mount.codepage.assign(value, size);
+  return mount;
 }
 
 // The mount that holds `path` in the table as it is now. Given the table at start, a mount that
@@ -374,7 +380,10 @@ class LinuxDrive : public Drive {
   }
   Result<std::string> volume_name() override {
     if (auto status = ready("VolumeName"); !status) return status.failure();
-    return identity_of(entry_, roots_).label.value_or("");
+    FsIdentity identity = identity_of(entry_, roots_);
+    std::string label = identity.label.value_or("");
+    if (identity.type == "vfat" || identity.type == "msdos") return fat_label_to_utf8(label, entry_.codepage);
+    return label;
   }
 
  private:
@@ -429,6 +438,9 @@ FsIdentity probe_identity(const std::string& device_path) {
   FsIdentity identity;
   identity.type = value("TYPE").value_or("");
   identity.version = value("VERSION").value_or("");
+  // A FAT volume keeps its label twice: LABEL is the root directory's volume entry, LABEL_FATBOOT
+  // the boot sector's copy. Windows shows the root directory's, and a rename there leaves the boot
+  // sector's as it was, so LABEL is the name the owner sees.
   identity.label = value("LABEL");
   identity.uuid = value("UUID").value_or("");
   return identity;

@@ -33,6 +33,7 @@ struct Mount {
   std::string source;   // "/dev/sdb1", "server:/export", "tmpfs"
   std::string fs_type;  // "ext4", "fuseblk", "fuse.sshfs"
   dev_t device = 0;     // an anonymous 0:N for btrfs, network and memory file systems
+  std::string codepage; // a FAT mount's codepage= option, "850"; empty when it has none
 };
 
 // The mount that holds `path` in the table at roots.mountinfo, read with libmount; of mounts

@@ -1,4 +1,4 @@
-// FormatNumber and the 8-bit code page from the user's locale.
+// FormatNumber and the 8-bit code page from the user's locale; FAT labels in the drive's DOS code page.
 #include "platform/linux/text_conversions.h"
 
 #include <iconv.h>
@@ -68,6 +68,19 @@ Result<std::string> codeset_to_utf8(std::string_view bytes, const std::string& c
     --in_left;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
+  return out;
+}
+
+std::string fat_label_to_utf8(std::string_view bytes, std::string_view codepage) {
+  while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
+  bool ascii = true;
+  for (unsigned char c : bytes) ascii = ascii && c < 0x80;
+  if (ascii) return std::string(bytes);
+  // glibc names the DOS code pages "CP437", "CP850", "CP932", ...
+  auto converted = codeset_to_utf8(bytes, "CP" + std::string(codepage.empty() ? "437" : codepage));
+  if (converted) return std::move(*converted);
+  std::string out;  // a system without glibc's conversion modules
+  for (char c : bytes) out += static_cast<unsigned char>(c) < 0x80 ? std::string_view(&c, 1) : "\xEF\xBF\xBD";
   return out;
 }
 

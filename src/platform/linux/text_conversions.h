@@ -1,4 +1,4 @@
-// FormatNumber and the 8-bit code page, both from the user's locale.
+// FormatNumber and the 8-bit code page, both from the user's locale, and FAT labels in their DOS code page.
 #pragma once
 
 #include <string>
@@ -12,6 +12,12 @@ namespace ostrael::linux_ {
 // Bytes in a character set named as iconv knows it ("KOI8-R", "ISO-8859-15") as UTF-8; a byte
 // the set leaves undefined becomes U+FFFD. Fails only for a set iconv does not know.
 Result<std::string> codeset_to_utf8(std::string_view bytes, const std::string& codeset);
+
+// A FAT volume label's bytes as UTF-8, read in the DOS code page that a vfat mount's codepage=
+// option names ("850"), or in 437, the kernel's default, when `codepage` is empty. Trailing spaces
+// are trimmed and ASCII stays as it is; any other byte the code page cannot give, or that iconv
+// has no table for, becomes one U+FFFD.
+std::string fat_label_to_utf8(std::string_view bytes, std::string_view codepage);
 
 class TextConversions : public ostrael::TextConversions {
  public:
