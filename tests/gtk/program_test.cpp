@@ -266,18 +266,12 @@ class Program {
     unsigned long window = input.find_window(kCaption);
     int x, y, width, height;
     ASSERT_TRUE(window && input.geometry(window, x, y, width, height));
-    // The text view measures its lines at idle time and its scroll bar follows, and a program under
-    // emulation on a busy machine can pause between two steps of its painting: the window is taken
+    // The text view measures its lines at idle time and its scroll bar follows: the window is taken
     // once every caption shows and four captures 300 ms apart are the same.
-    std::string last = input.pixels(x, y, width, height);
-    int same = 0;
-    for (auto end = std::chrono::steady_clock::now() + time_limit(30s); same < 3 && std::chrono::steady_clock::now() < end;) {
-      pump_for(300ms);
-      std::string now = input.pixels(x, y, width, height);
-      same = now == last && captions_painted(now, x, y, width) ? same + 1 : 0;
-      last = std::move(now);
-    }
-    EXPECT_EQ(same, 3) << name << ": the window did not settle";
+    const bool still = settled([&] { return input.pixels(x, y, width, height); },
+                               [&](const std::string& now) { return captions_painted(now, x, y, width); }, [] { pump_for(300ms); }, 30s)
+                           .second;
+    EXPECT_TRUE(still) << name << ": the window did not settle";
     fs::create_directories(OSTRAEL_ARTIFACTS_DIR);
     EXPECT_TRUE(input.save_png(std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name, x, y, width, height));
   }
@@ -834,61 +828,59 @@ TEST_F(PenTest, HoverAndPressOnAPictureChangeNoPixel) {
   EXPECT_EQ(program.wait_for_exit(5s), 0);
 }
 
-// The band across the running program's window from the pictures' top down `height` of its pixels,
-// at `scale`, against the kept reference, pixel for pixel; saved in the artifacts as `name`. After
-// a meant change to the art, this run's band replaces the reference.
-void expect_band_as_kept(int scale, int height, const std::string& name, const char* reference_png) {
-  Input input(g_x->display());
-  int x = 0, y = 0, width = 0, window_height = 0;
-  ASSERT_TRUE(input.geometry(input.find_window(kCaption), x, y, width, window_height));
-  const int top = ui::client_pixels(ui::control(ui::ControlId::Image1)).top;
-  const ui::Rect band{x, y + top * scale, width, height * scale};
-  const std::string saved = std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name;
-  EXPECT_TRUE(input.save_png(saved, band.left, band.top, band.width, band.height));
-  g_autoptr(GdkPixbuf) reference = gdk_pixbuf_new_from_file(reference_png, nullptr);
-  ASSERT_TRUE(reference && gdk_pixbuf_get_width(reference) == band.width && !gdk_pixbuf_get_has_alpha(reference));
-  // The pixbuf's rows may be padded.
-  std::string kept;
-  for (int row = 0; row < gdk_pixbuf_get_height(reference); ++row)
-    kept.append(reinterpret_cast<const char*>(gdk_pixbuf_read_pixels(reference)) + static_cast<std::size_t>(row) * gdk_pixbuf_get_rowstride(reference),
-                static_cast<std::size_t>(band.width) * 3);
-  EXPECT_TRUE(input.pixels(band.left, band.top, band.width, band.height) == kept)
-      << "the window differs from " << reference_png << "; this run's is in " << saved;
-}
+// A band across the window from the pictures' top down `height` of its pixels, kept pixel for
+// pixel in tests/gtk/reference: at scale 2 the pictures are the drawings for 96 px, not the 48 px
+// ones enlarged (MainWindowTest checks the hand); on a dark theme their edges fade into the dark
+// background and the captions under them stay readable.
+struct KeptBand {
+  const char* name;
+  const char* env;
+  int scale;
+  int height;
+  const char* screenshot;
+  const char* band;
+  const char* reference;
+};
+void PrintTo(const KeptBand& band, std::ostream* os) { *os << band.name; }
 
-// At scale 2 the pictures are the drawings for 96 px, as tests/gtk/reference/pictures-scale2.png
-// keeps them pixel for pixel, not the 48 px ones enlarged (MainWindowTest checks the hand).
-TEST_F(PenTest, AtScale2ThePicturesAreDrawnForIt) {
-  constexpr int kScale = 2;
+const ui::Rect kClose = ui::client_pixels(ui::control(ui::ControlId::Image1));
+const KeptBand kKeptBands[] = {
+    {"AtScale2", "GDK_SCALE=2", 2, kClose.height, "scale-2.png", "pictures-scale2.png", OSTRAEL_PICTURES_AT_SCALE_2},
+    {"OnADarkTheme", "GTK_THEME=Adwaita:dark", 1, ui::twips_to_pixels(ui::kForm.client_height_twips) - kClose.top, "dark.png",
+     "pictures-dark.png", OSTRAEL_PICTURES_ON_DARK},
+};
+
+class PicturesTest : public PenTest, public ::testing::WithParamInterface<KeptBand> {};
+
+// After a meant change to the art, this run's band, saved in the artifacts, replaces the reference.
+TEST_P(PicturesTest, ShowAsTheKeptBand) {
+  const KeptBand& kept = GetParam();
   write(pen() / "message.txt", "Found me?\n");
-  Program program(pen(), {"GDK_SCALE=" + std::to_string(kScale)});
+  Program program(pen(), {kept.env});
   ASSERT_TRUE(program.wait_for_window());
   pump_for(300ms);
-  program.screenshot("scale-2.png");
-  expect_band_as_kept(kScale, ui::client_pixels(ui::control(ui::ControlId::Image1)).height, "pictures-scale2.png",
-                      OSTRAEL_PICTURES_AT_SCALE_2);
+  program.screenshot(kept.screenshot);
 
   Input input(g_x->display());
   int x = 0, y = 0, width = 0, height = 0;
   ASSERT_TRUE(input.geometry(input.find_window(kCaption), x, y, width, height));
-  const ui::Rect picture = ui::client_pixels(ui::control(ui::ControlId::Image1));
-  program.click_at({x + picture.left * kScale, y + picture.top * kScale, picture.width * kScale, picture.height * kScale});
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
-}
+  const ui::Rect band{x, y + kClose.top * kept.scale, width, kept.height * kept.scale};
+  const std::string saved = std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + kept.band;
+  EXPECT_TRUE(input.save_png(saved, band.left, band.top, band.width, band.height));
+  g_autoptr(GdkPixbuf) reference = gdk_pixbuf_new_from_file(kept.reference, nullptr);
+  ASSERT_TRUE(reference && gdk_pixbuf_get_width(reference) == band.width && !gdk_pixbuf_get_has_alpha(reference));
+  // The pixbuf's rows may be padded.
+  std::string pixels;
+  for (int row = 0; row < gdk_pixbuf_get_height(reference); ++row)
+    pixels.append(reinterpret_cast<const char*>(gdk_pixbuf_read_pixels(reference)) + static_cast<std::size_t>(row) * gdk_pixbuf_get_rowstride(reference),
+                  static_cast<std::size_t>(band.width) * 3);
+  EXPECT_TRUE(input.pixels(band.left, band.top, band.width, band.height) == pixels)
+      << "the window differs from " << kept.reference << "; this run's is in " << saved;
 
-// On a dark theme the pictures' edges fade into the dark background, and the captions stay
-// readable, as tests/gtk/reference/pictures-dark.png keeps the band of pictures and captions.
-TEST_F(PenTest, OnADarkThemeThePicturesLieOnIt) {
-  write(pen() / "message.txt", "Found me?\n");
-  Program program(pen(), {"GTK_THEME=Adwaita:dark"});
-  ASSERT_TRUE(program.wait_for_window());
-  pump_for(300ms);
-  program.screenshot("dark.png");
-  const int top = ui::client_pixels(ui::control(ui::ControlId::Image1)).top;
-  expect_band_as_kept(1, ui::twips_to_pixels(ui::kForm.client_height_twips) - top, "pictures-dark.png", OSTRAEL_PICTURES_ON_DARK);
-  program.click("Close");
+  program.click_at({x + kClose.left * kept.scale, y + kClose.top * kept.scale, kClose.width * kept.scale, kClose.height * kept.scale});
   EXPECT_EQ(program.wait_for_exit(5s), 0);
 }
+INSTANTIATE_TEST_SUITE_P(, PicturesTest, ::testing::ValuesIn(kKeptBands), [](const auto& test) { return std::string(test.param.name); });
 
 // ---------------------------------------------------------------- bad input
 
