@@ -44,20 +44,7 @@ class PenFolder final : public ostrael::Application {
 using win32_tests::Counts;
 using win32_tests::count_objects;
 using win32_tests::gui_resources_work;
-
-void pump() {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-}
-
-// Text1 and List1 are children of Frame1, the rest of the form.
-HWND control_window(HWND form, ControlId id) {
-  const ostrael::ui::Control& c = ostrael::ui::control(id);
-  return ::GetDlgItem(c.container ? control_window(form, *c.container) : form, win32::control_id(ostrael::ui::control_index(id)));
-}
+using win32_tests::pump;
 
 std::string temp_folder() {
   wchar_t base[MAX_PATH];
@@ -97,7 +84,7 @@ TEST(ClickSoak, GdiAndUserObjectsStayTheSame) {
     window.show();
     pump();
 
-    auto child = [&](ControlId id) { return control_window(window.hwnd(), id); };
+    auto child = [&](ControlId id) { return win32_tests::control_window(window.hwnd(), id); };
     HWND info = child(ControlId::Image3), message = child(ControlId::Image2), text1 = child(ControlId::Text1);
     HWND list1 = child(ControlId::List1);
     ASSERT_TRUE(info && message && text1 && list1);
