@@ -180,6 +180,11 @@ class Program {
   }
 
   int wait_for_exit(std::chrono::milliseconds timeout) { return process_.wait_for_exit(timeout); }
+  // Closed with its Close picture; true once it has ended well.
+  bool closes(std::chrono::milliseconds limit = 5s) {
+    click("Close");
+    return wait_for_exit(limit) == 0;
+  }
   bool running() { return process_.running(); }
 
   // Everything in the window, read afresh.
@@ -412,8 +417,7 @@ TEST_P(Kit, ProgramShowsTheTemplateMessageAndTheReportAndCloses) {
   program.click("Pen Info");
   EXPECT_TRUE(pump_until([&] { return program.list1_lines().size() == 10; }, 20s)) << ::testing::PrintToString(program.list1_lines());
   program.screenshot("kit-" + machine + "-report.png");
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(10s), 0);
+  EXPECT_TRUE(program.closes(10s));
 }
 
 INSTANTIATE_TEST_SUITE_P(, Kit, ::testing::Values("here", "debian11", "arm64", "armhf"));
@@ -441,8 +445,7 @@ TEST_F(PenTest, MessageThenReportThenMessageAgainThenClose) {
   EXPECT_EQ(program.list1_lines(), report);
   EXPECT_EQ(program.text1_text(), "This pen belongs to Ana.\nIf found, please call 555-0100.\nThank you!\n");
 
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 TEST_F(PenTest, WindowIsLaidOutAsDescribed) {
@@ -489,8 +492,7 @@ TEST_F(PenTest, WindowIsLaidOutAsDescribed) {
       case ui::ControlType::Frame: break;  // the window's client area is checked above
     }
   }
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 // A file manager on the private session bus that remembers what it was asked to show.
@@ -700,8 +702,7 @@ TEST_F(PenTest, AScreenReaderMeetsTheWindowAsTheReferenceTreeSays) {
     std::ofstream(dump) << tree;
   }
   EXPECT_EQ(tree, reference) << "the tree read now is in " << dump;
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 // A reader keeps what it read of a line until the line says otherwise: as Down moves the
@@ -748,8 +749,7 @@ TEST_F(PenTest, DownInList1TellsTheReaderWhichLineIsSelectedAndTheMessageHidesTh
 
   program.click("Owner Message");
   EXPECT_EQ(showing(), 0);
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 TEST_F(PenTest, AScreenReaderPressesThePicturesAsAClickWould) {
@@ -824,8 +824,7 @@ TEST_F(PenTest, HoverAndPressOnAPictureChangeNoPixel) {
   EXPECT_TRUE(program.text1_showing());
   EXPECT_TRUE(program.pixels() == rest);
 
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 // A band across the window from the pictures' top down `height` of its pixels, kept pixel for
@@ -928,8 +927,7 @@ TEST_P(BadInputTest, WindowOpensAndEveryButtonStillWorks) {
   EXPECT_EQ(program.list1_lines().size(), 10u);
   program.click("Owner Message");
   EXPECT_TRUE(program.text1_showing());
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 INSTANTIATE_TEST_SUITE_P(, BadInputTest, ::testing::ValuesIn(kBadInputs),
@@ -1106,8 +1104,7 @@ TEST_P(ExfatPen, AutorunShStartsTheProgramAndPenInfoDescribesTheDrive) {
   // The desktop ejects the drive with the window open: nothing keeps it busy.
   ASSERT_EQ(::umount2(root.c_str(), 0), 0) << std::strerror(errno);
   mounted_ = false;
-  started->click("Close");
-  EXPECT_EQ(started->wait_for_exit(5s), 0);
+  EXPECT_TRUE(started->closes());
 }
 
 // The finder pulls the drive with the window open. A busy desktop has paged out whatever the
@@ -1144,8 +1141,7 @@ TEST_P(ExfatPen, PulledWhileTheWindowIsOpenEveryButtonStillWorks) {
   EXPECT_TRUE(started->text1_showing());
   EXPECT_EQ(started->text1_text(), kMessage);
 
-  started->click("Close");
-  EXPECT_EQ(started->wait_for_exit(5s), 0);
+  EXPECT_TRUE(started->closes());
 }
 
 // The same pull under the program built to stay on its file: without this death the test above

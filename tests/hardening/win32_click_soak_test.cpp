@@ -92,17 +92,12 @@ TEST(ClickSoak, GdiAndUserObjectsStayTheSame) {
     Counts settled;
     for (int i = 0; i < kClicks; ++i) {
       bool is_info = i % 2 == 0;
-      HWND picture = is_info ? info : message;
-      RECT r;
-      ::GetClientRect(picture, &r);
-      LPARAM centre = MAKELPARAM(r.right / 2, r.bottom / 2);
       // Undone before each click, so that what the click does proves it was handled: "Pen Info"
       // fills the list (under Wine its report stops early, as its scripting runtime has no
       // Drive.Path) and "Owner Message" shows Text1.
       if (is_info) ::SendMessageW(list1, LB_RESETCONTENT, 0, 0);
       else ::ShowWindow(text1, SW_HIDE);
-      ::PostMessageW(picture, WM_LBUTTONDOWN, MK_LBUTTON, centre);
-      ::PostMessageW(picture, WM_LBUTTONUP, 0, centre);
+      win32_tests::post_click(is_info ? info : message);
       pump();
       ::RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
       pump();

@@ -1021,7 +1021,28 @@ TEST(PictureObject, OffersNoInterfaceButItsOwn) {
   DestroyWindow(window);
 }
 
-void expect_pictures_laid_on(HWND hwnd, int dpi, std::uint32_t face, const std::vector<ui::Control>& only = {});
+// Each picture of the window `hwnd` at `dpi` on screen is the committed art without its grey, laid
+// on `face`: the edges fade into the face, whatever its colour, and the inside stays the picture.
+void expect_pictures_laid_on(HWND hwnd, int dpi, std::uint32_t face, const std::vector<ui::Control>& only = {}) {
+  for (const ui::Control& c : only.empty() ? std::vector<ui::Control>(ui::kControls.begin(), ui::kControls.end()) : only) {
+    if (c.type != ui::ControlType::Image) continue;
+    const std::wstring assets = env(L"OSTRAEL_E2E_ASSETS") + L"\\";
+    std::deque<std::string> files;
+    auto finished = ui::finished_picture(c, dpi, [&](std::string_view file) -> ostrael::Result<std::string_view> {
+      return std::string_view(files.emplace_back(read_file(assets + win32::to_utf16(file))));
+    });
+    ASSERT_TRUE(finished) << ostrael::describe(finished.failure());
+    const ui::Picture want = ui::laid_on(*finished, face);
+    ui::Rect r = ui::client_pixels(c, dpi);
+    POINT at{r.left, r.top};
+    ClientToScreen(hwnd, &at);
+    std::vector<std::uint32_t> shown = screen_pixels({at.x, at.y, at.x + r.width, at.y + r.height});
+    ASSERT_EQ(shown.size(), want.pixels.size());
+    std::size_t wrong = 0;
+    for (std::size_t k = 0; k < shown.size(); ++k) wrong += (shown[k] & 0xFFFFFF) != (want.pixels[k] & 0xFFFFFF);
+    EXPECT_EQ(wrong, 0u) << ui::control_name(c.id) << " on " << std::hex << face;
+  }
+}
 
 // At 120, 144 and 192 dpi (the driver runs this at each), each picture on screen is the drawing
 // made for its size, pixel for pixel laid on the button face; at 96 dpi the kept screenshots show
@@ -1100,8 +1121,7 @@ class InThisProcess : public EndToEnd {
 
 // The hand a picture shows has the size Windows gives a cursor at the window's dpi. The focus
 // follows the view that shows: at once while the window is active; while another is, as when a
-// reader presses a picture, only where it goes back to on activation, and the other window stays
-// in front.
+// reader presses a picture, only where it goes back to on activation, the other staying in front.
 TEST_F(InThisProcess, TheHandFitsTheDpiAndTheFocusFollowsTheView) {
   win32::MainWindow& window = open();
   Window w{window.hwnd()};
@@ -1238,9 +1258,8 @@ TEST_F(InThisProcess, TheWindowFollowsADpiChangeWhole) {
   }
   close(window);
 
-  // Windows draws the frame for the new dpi all the same, so the window keeps its client area
-  // inside a frame for that dpi (Wine draws every frame at the system dpi, so only the rectangle
-  // shows it here).
+  // The window keeps its client area inside the frame Windows draws for the new dpi (Wine draws
+  // every frame at the system dpi, so only the rectangle shows it here).
   win32::MainWindow& unchanged = open(false);
   RECT client, after;
   GetClientRect(unchanged.hwnd(), &client);
@@ -1269,29 +1288,6 @@ TEST_F(InThisProcess, TheRectangleAroundAClientAreaHoldsIt) {
   const LONG wider = (big.right - big.left) - (r.right - r.left), taller = (big.bottom - big.top) - (r.bottom - r.top);
   EXPECT_TRUE(big.left == 40 && big.top == 30 && wider >= 0);
   EXPECT_EQ(taller - wider, GetSystemMetricsForDpi(SM_CYCAPTION, larger) - GetSystemMetricsForDpi(SM_CYCAPTION, system));
-}
-
-// Each picture of the window `hwnd` at `dpi` on screen is the committed art without its grey, laid
-// on `face`: the edges fade into the face, whatever its colour, and the inside stays the picture.
-void expect_pictures_laid_on(HWND hwnd, int dpi, std::uint32_t face, const std::vector<ui::Control>& only) {
-  for (const ui::Control& c : only.empty() ? std::vector<ui::Control>(ui::kControls.begin(), ui::kControls.end()) : only) {
-    if (c.type != ui::ControlType::Image) continue;
-    const std::wstring assets = env(L"OSTRAEL_E2E_ASSETS") + L"\\";
-    std::deque<std::string> files;
-    auto finished = ui::finished_picture(c, dpi, [&](std::string_view file) -> ostrael::Result<std::string_view> {
-      return std::string_view(files.emplace_back(read_file(assets + win32::to_utf16(file))));
-    });
-    ASSERT_TRUE(finished) << ostrael::describe(finished.failure());
-    const ui::Picture want = ui::laid_on(*finished, face);
-    ui::Rect r = ui::client_pixels(c, dpi);
-    POINT at{r.left, r.top};
-    ClientToScreen(hwnd, &at);
-    std::vector<std::uint32_t> shown = screen_pixels({at.x, at.y, at.x + r.width, at.y + r.height});
-    ASSERT_EQ(shown.size(), want.pixels.size());
-    std::size_t wrong = 0;
-    for (std::size_t k = 0; k < shown.size(); ++k) wrong += (shown[k] & 0xFFFFFF) != (want.pixels[k] & 0xFFFFFF);
-    EXPECT_EQ(wrong, 0u) << ui::control_name(c.id) << " on " << std::hex << face;
-  }
 }
 
 // The face colour changed while the window is open, as a switch to a high-contrast scheme does:
