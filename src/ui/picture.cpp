@@ -7,6 +7,8 @@
 #include <cassert>
 #include <cmath>
 
+#include "ui/gif.h"
+
 namespace ostrael::ui {
 
 namespace {
@@ -139,6 +141,21 @@ Picture resized(const Picture& picture, int width, int height) {
   if (width == picture.width && height == picture.height) return picture;
   if (width <= picture.width && height <= picture.height) return shrunk(picture, width, height);
   return grown(picture, width, height);
+}
+
+Result<Picture> finished_picture(const Control& control, int dpi, const FindBytes& find_bytes) {
+  const PictureSize size = picture_size(control, dpi);
+  Result<std::string_view> bytes = find_bytes(asset_file(control.picture, size.drawn));
+  if (!bytes) return bytes.failure();
+  Result<std::string_view> coverage_bytes = find_bytes(coverage_file(control.picture, size.drawn));
+  if (!coverage_bytes) return coverage_bytes.failure();
+  Result<Picture> drawn = decode_gif(*bytes);
+  if (!drawn) return drawn.failure();
+  Result<Picture> coverage = decode_gif(*coverage_bytes);
+  if (!coverage) return coverage.failure();
+  Picture picture = without_matte(*drawn, *coverage);
+  if (picture.pixels.empty()) return Failure{"without_matte", 0, "the coverage does not fit the picture"};
+  return resized(picture, size.width, size.height);
 }
 
 }  // namespace ostrael::ui

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string_view>
 #include <vector>
 
+#include "platform/result.h"
 #include "ui/layout.h"
 
 namespace ostrael::ui {
@@ -56,5 +59,13 @@ Picture laid_on(const Picture& picture, std::uint32_t rgb);
 // so no line of the drawing is dropped or doubled; bilinear where it grows, which only the
 // largest drawing ever has to.
 Picture resized(const Picture& picture, int width, int height);
+
+// The bytes of a file of src/ui/assets ("close-96.gif") as the program carries it.
+using FindBytes = std::function<Result<std::string_view>(std::string_view file)>;
+
+// The picture `control` shows at `dpi`, premultiplied and ready to lay on any background: its
+// drawing for that size and the coverage beside it, decoded, without the grey, at the control's
+// size. The one road from a file's bytes to what a backend draws.
+Result<Picture> finished_picture(const Control& control, int dpi, const FindBytes& find_bytes);
 
 }  // namespace ostrael::ui

@@ -83,5 +83,15 @@ TEST(Resized, GrowingTheLargestDrawingIsSmoothAndKeepsFlatAreasFlat) {
   EXPECT_TRUE(resized(flat, 0, 3).pixels.empty());
 }
 
+// Red ink covering 128/255 of an edge pixel, drawn on the grey: the art holds 0xF87878 there (128
+// of red plus 127/255 of the grey's 240, to the nearest) and the coverage 128. Without the grey and
+// laid on black it is half red, 0x800000; an inside pixel stays as drawn, a transparent one black.
+TEST(WithoutMatte, AnEdgePixelLaidOnBlackKeepsOnlyItsInk) {
+  const Picture drawn{3, 1, {0xFFF87878, 0xFFFF0000, 0x00000000}};
+  const Picture coverage{3, 1, {0xFF808080, 0xFFFFFFFF, 0xFF000000}};
+  EXPECT_EQ(laid_on(without_matte(drawn, coverage), 0x000000).pixels,
+            (std::vector<std::uint32_t>{0xFF800000, 0xFFFF0000, 0xFF000000}));
+}
+
 }  // namespace
 }  // namespace ostrael::ui

@@ -57,24 +57,13 @@ GtkWidget* outer(GtkWidget* widget) {
   return widget;
 }
 
-// An image surface's premultiplied pixels.
-ui::Picture surface_pixels(cairo_surface_t* surface) {
-  ui::Picture out{cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface), {}};
-  for (int y = 0; y < out.height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(surface) +
-                                                             static_cast<std::size_t>(y) * cairo_image_surface_get_stride(surface));
-    out.pixels.insert(out.pixels.end(), row, row + out.width);
-  }
-  return out;
-}
-
 // The pixels a picture button shows, as its image's surface holds them.
 ui::Picture picture_shown(GtkWidget* picture) {
   GtkWidget* image = gtk_bin_get_child(GTK_BIN(picture));
   cairo_surface_t* surface = nullptr;
   if (gtk_image_get_storage_type(GTK_IMAGE(image)) == GTK_IMAGE_SURFACE) g_object_get(image, "surface", &surface, nullptr);
   if (!surface) return {};
-  ui::Picture out = surface_pixels(surface);
+  ui::Picture out = gtk::picture_of(surface);
   cairo_surface_destroy(surface);
   return out;
 }
@@ -581,7 +570,7 @@ TEST(Pictures, BuiltInPixelsAreTheCommittedFilesDecoded) {
       ASSERT_TRUE(decoded && gdk_pixbuf_get_n_channels(decoded.get()) == 4);
       const int width = gdk_pixbuf_get_width(decoded.get());
       ASSERT_EQ(cairo_image_surface_get_width(built->get()), width);
-      const std::vector<std::uint32_t> on_grey = ui::laid_on(surface_pixels(built->get()), ui::kMatte).pixels;
+      const std::vector<std::uint32_t> on_grey = ui::laid_on(gtk::picture_of(built->get()), ui::kMatte).pixels;
       std::size_t wrong = 0;
       for (int i = 0; i < width * width; ++i) {
         const guint8* p = gdk_pixbuf_read_pixels(decoded.get()) + static_cast<std::size_t>(i / width) * gdk_pixbuf_get_rowstride(decoded.get()) + 4 * (i % width);

@@ -180,6 +180,11 @@ class Program {
   }
 
   int wait_for_exit(std::chrono::milliseconds timeout) { return process_.wait_for_exit(timeout); }
+  // Closed with its Close picture; true once it has ended well.
+  bool closes(std::chrono::milliseconds limit = 5s) {
+    click("Close");
+    return wait_for_exit(limit) == 0;
+  }
   bool running() { return process_.running(); }
 
   // Everything in the window, read afresh.
@@ -266,18 +271,12 @@ class Program {
     unsigned long window = input.find_window(kCaption);
     int x, y, width, height;
     ASSERT_TRUE(window && input.geometry(window, x, y, width, height));
-    // The text view measures its lines at idle time and its scroll bar follows, and a program under
-    // emulation on a busy machine can pause between two steps of its painting: the window is taken
+    // The text view measures its lines at idle time and its scroll bar follows: the window is taken
     // once every caption shows and four captures 300 ms apart are the same.
-    std::string last = input.pixels(x, y, width, height);
-    int same = 0;
-    for (auto end = std::chrono::steady_clock::now() + time_limit(30s); same < 3 && std::chrono::steady_clock::now() < end;) {
-      pump_for(300ms);
-      std::string now = input.pixels(x, y, width, height);
-      same = now == last && captions_painted(now, x, y, width) ? same + 1 : 0;
-      last = std::move(now);
-    }
-    EXPECT_EQ(same, 3) << name << ": the window did not settle";
+    const bool still = settled([&] { return input.pixels(x, y, width, height); },
+                               [&](const std::string& now) { return captions_painted(now, x, y, width); }, [] { pump_for(300ms); }, 30s)
+                           .second;
+    EXPECT_TRUE(still) << name << ": the window did not settle";
     fs::create_directories(OSTRAEL_ARTIFACTS_DIR);
     EXPECT_TRUE(input.save_png(std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name, x, y, width, height));
   }
@@ -418,8 +417,7 @@ TEST_P(Kit, ProgramShowsTheTemplateMessageAndTheReportAndCloses) {
   program.click("Pen Info");
   EXPECT_TRUE(pump_until([&] { return program.list1_lines().size() == 10; }, 20s)) << ::testing::PrintToString(program.list1_lines());
   program.screenshot("kit-" + machine + "-report.png");
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(10s), 0);
+  EXPECT_TRUE(program.closes(10s));
 }
 
 INSTANTIATE_TEST_SUITE_P(, Kit, ::testing::Values("here", "debian11", "arm64", "armhf"));
@@ -447,8 +445,7 @@ TEST_F(PenTest, MessageThenReportThenMessageAgainThenClose) {
   EXPECT_EQ(program.list1_lines(), report);
   EXPECT_EQ(program.text1_text(), "This pen belongs to Ana.\nIf found, please call 555-0100.\nThank you!\n");
 
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 TEST_F(PenTest, WindowIsLaidOutAsDescribed) {
@@ -495,8 +492,7 @@ TEST_F(PenTest, WindowIsLaidOutAsDescribed) {
       case ui::ControlType::Frame: break;  // the window's client area is checked above
     }
   }
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 // A file manager on the private session bus that remembers what it was asked to show.
@@ -706,8 +702,7 @@ TEST_F(PenTest, AScreenReaderMeetsTheWindowAsTheReferenceTreeSays) {
     std::ofstream(dump) << tree;
   }
   EXPECT_EQ(tree, reference) << "the tree read now is in " << dump;
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 // A reader keeps what it read of a line until the line says otherwise: as Down moves the
@@ -754,8 +749,7 @@ TEST_F(PenTest, DownInList1TellsTheReaderWhichLineIsSelectedAndTheMessageHidesTh
 
   program.click("Owner Message");
   EXPECT_EQ(showing(), 0);
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 TEST_F(PenTest, AScreenReaderPressesThePicturesAsAClickWould) {
@@ -830,65 +824,62 @@ TEST_F(PenTest, HoverAndPressOnAPictureChangeNoPixel) {
   EXPECT_TRUE(program.text1_showing());
   EXPECT_TRUE(program.pixels() == rest);
 
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
-// The band across the running program's window from the pictures' top down `height` of its pixels,
-// at `scale`, against the kept reference, pixel for pixel; saved in the artifacts as `name`. After
-// a meant change to the art, this run's band replaces the reference.
-void expect_band_as_kept(int scale, int height, const std::string& name, const char* reference_png) {
-  Input input(g_x->display());
-  int x = 0, y = 0, width = 0, window_height = 0;
-  ASSERT_TRUE(input.geometry(input.find_window(kCaption), x, y, width, window_height));
-  const int top = ui::client_pixels(ui::control(ui::ControlId::Image1)).top;
-  const ui::Rect band{x, y + top * scale, width, height * scale};
-  const std::string saved = std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + name;
-  EXPECT_TRUE(input.save_png(saved, band.left, band.top, band.width, band.height));
-  g_autoptr(GdkPixbuf) reference = gdk_pixbuf_new_from_file(reference_png, nullptr);
-  ASSERT_TRUE(reference && gdk_pixbuf_get_width(reference) == band.width && !gdk_pixbuf_get_has_alpha(reference));
-  // The pixbuf's rows may be padded.
-  std::string kept;
-  for (int row = 0; row < gdk_pixbuf_get_height(reference); ++row)
-    kept.append(reinterpret_cast<const char*>(gdk_pixbuf_read_pixels(reference)) + static_cast<std::size_t>(row) * gdk_pixbuf_get_rowstride(reference),
-                static_cast<std::size_t>(band.width) * 3);
-  EXPECT_TRUE(input.pixels(band.left, band.top, band.width, band.height) == kept)
-      << "the window differs from " << reference_png << "; this run's is in " << saved;
-}
+// A band across the window from the pictures' top down `height` of its pixels, kept pixel for
+// pixel in tests/gtk/reference: at scale 2 the pictures are the drawings for 96 px, not the 48 px
+// ones enlarged (MainWindowTest checks the hand); on a dark theme their edges fade into the dark
+// background and the captions under them stay readable.
+struct KeptBand {
+  const char* name;
+  const char* env;
+  int scale;
+  int height;
+  const char* screenshot;
+  const char* band;
+  const char* reference;
+};
+void PrintTo(const KeptBand& band, std::ostream* os) { *os << band.name; }
 
-// At scale 2 the pictures are the drawings for 96 px, as tests/gtk/reference/pictures-scale2.png
-// keeps them pixel for pixel, not the 48 px ones enlarged (MainWindowTest checks the hand).
-TEST_F(PenTest, AtScale2ThePicturesAreDrawnForIt) {
-  constexpr int kScale = 2;
+const ui::Rect kClose = ui::client_pixels(ui::control(ui::ControlId::Image1));
+const KeptBand kKeptBands[] = {
+    {"AtScale2", "GDK_SCALE=2", 2, kClose.height, "scale-2.png", "pictures-scale2.png", OSTRAEL_PICTURES_AT_SCALE_2},
+    {"OnADarkTheme", "GTK_THEME=Adwaita:dark", 1, ui::twips_to_pixels(ui::kForm.client_height_twips) - kClose.top, "dark.png",
+     "pictures-dark.png", OSTRAEL_PICTURES_ON_DARK},
+};
+
+class PicturesTest : public PenTest, public ::testing::WithParamInterface<KeptBand> {};
+
+// After a meant change to the art, this run's band, saved in the artifacts, replaces the reference.
+TEST_P(PicturesTest, ShowAsTheKeptBand) {
+  const KeptBand& kept = GetParam();
   write(pen() / "message.txt", "Found me?\n");
-  Program program(pen(), {"GDK_SCALE=" + std::to_string(kScale)});
+  Program program(pen(), {kept.env});
   ASSERT_TRUE(program.wait_for_window());
   pump_for(300ms);
-  program.screenshot("scale-2.png");
-  expect_band_as_kept(kScale, ui::client_pixels(ui::control(ui::ControlId::Image1)).height, "pictures-scale2.png",
-                      OSTRAEL_PICTURES_AT_SCALE_2);
+  program.screenshot(kept.screenshot);
 
   Input input(g_x->display());
   int x = 0, y = 0, width = 0, height = 0;
   ASSERT_TRUE(input.geometry(input.find_window(kCaption), x, y, width, height));
-  const ui::Rect picture = ui::client_pixels(ui::control(ui::ControlId::Image1));
-  program.click_at({x + picture.left * kScale, y + picture.top * kScale, picture.width * kScale, picture.height * kScale});
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
-}
+  const ui::Rect band{x, y + kClose.top * kept.scale, width, kept.height * kept.scale};
+  const std::string saved = std::string(OSTRAEL_ARTIFACTS_DIR) + "/" + kept.band;
+  EXPECT_TRUE(input.save_png(saved, band.left, band.top, band.width, band.height));
+  g_autoptr(GdkPixbuf) reference = gdk_pixbuf_new_from_file(kept.reference, nullptr);
+  ASSERT_TRUE(reference && gdk_pixbuf_get_width(reference) == band.width && !gdk_pixbuf_get_has_alpha(reference));
+  // The pixbuf's rows may be padded.
+  std::string pixels;
+  for (int row = 0; row < gdk_pixbuf_get_height(reference); ++row)
+    pixels.append(reinterpret_cast<const char*>(gdk_pixbuf_read_pixels(reference)) + static_cast<std::size_t>(row) * gdk_pixbuf_get_rowstride(reference),
+                  static_cast<std::size_t>(band.width) * 3);
+  EXPECT_TRUE(input.pixels(band.left, band.top, band.width, band.height) == pixels)
+      << "the window differs from " << kept.reference << "; this run's is in " << saved;
 
-// On a dark theme the pictures' edges fade into the dark background, and the captions stay
-// readable, as tests/gtk/reference/pictures-dark.png keeps the band of pictures and captions.
-TEST_F(PenTest, OnADarkThemeThePicturesLieOnIt) {
-  write(pen() / "message.txt", "Found me?\n");
-  Program program(pen(), {"GTK_THEME=Adwaita:dark"});
-  ASSERT_TRUE(program.wait_for_window());
-  pump_for(300ms);
-  program.screenshot("dark.png");
-  const int top = ui::client_pixels(ui::control(ui::ControlId::Image1)).top;
-  expect_band_as_kept(1, ui::twips_to_pixels(ui::kForm.client_height_twips) - top, "pictures-dark.png", OSTRAEL_PICTURES_ON_DARK);
-  program.click("Close");
+  program.click_at({x + kClose.left * kept.scale, y + kClose.top * kept.scale, kClose.width * kept.scale, kClose.height * kept.scale});
   EXPECT_EQ(program.wait_for_exit(5s), 0);
 }
+INSTANTIATE_TEST_SUITE_P(, PicturesTest, ::testing::ValuesIn(kKeptBands), [](const auto& test) { return std::string(test.param.name); });
 
 // ---------------------------------------------------------------- bad input
 
@@ -936,8 +927,7 @@ TEST_P(BadInputTest, WindowOpensAndEveryButtonStillWorks) {
   EXPECT_EQ(program.list1_lines().size(), 10u);
   program.click("Owner Message");
   EXPECT_TRUE(program.text1_showing());
-  program.click("Close");
-  EXPECT_EQ(program.wait_for_exit(5s), 0);
+  EXPECT_TRUE(program.closes());
 }
 
 INSTANTIATE_TEST_SUITE_P(, BadInputTest, ::testing::ValuesIn(kBadInputs),
@@ -1114,8 +1104,7 @@ TEST_P(ExfatPen, AutorunShStartsTheProgramAndPenInfoDescribesTheDrive) {
   // The desktop ejects the drive with the window open: nothing keeps it busy.
   ASSERT_EQ(::umount2(root.c_str(), 0), 0) << std::strerror(errno);
   mounted_ = false;
-  started->click("Close");
-  EXPECT_EQ(started->wait_for_exit(5s), 0);
+  EXPECT_TRUE(started->closes());
 }
 
 // The finder pulls the drive with the window open. A busy desktop has paged out whatever the
@@ -1152,8 +1141,7 @@ TEST_P(ExfatPen, PulledWhileTheWindowIsOpenEveryButtonStillWorks) {
   EXPECT_TRUE(started->text1_showing());
   EXPECT_EQ(started->text1_text(), kMessage);
 
-  started->click("Close");
-  EXPECT_EQ(started->wait_for_exit(5s), 0);
+  EXPECT_TRUE(started->closes());
 }
 
 // The same pull under the program built to stay on its file: without this death the test above

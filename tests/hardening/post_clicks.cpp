@@ -6,25 +6,15 @@
 
 #include <cstdio>
 
+#include "gui_objects.h"
 #include "main_window.h"
 
 namespace {
 
 using ostrael::ui::ControlId;
 
-HWND picture(HWND form, ControlId id) {
-  for (std::size_t i = 0; i < ostrael::ui::kControls.size(); ++i)
-    if (ostrael::ui::kControls[i].id == id) return ::GetDlgItem(form, win32::control_id(i));
-  return nullptr;
-}
-
 void click(HWND form, ControlId id) {
-  HWND target = picture(form, id);
-  RECT r{};
-  ::GetClientRect(target, &r);
-  LPARAM centre = MAKELPARAM(r.right / 2, r.bottom / 2);
-  ::PostMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, centre);
-  ::PostMessageW(target, WM_LBUTTONUP, 0, centre);
+  win32_tests::post_click(win32_tests::control_window(form, id));
   ::Sleep(400);
 }
 

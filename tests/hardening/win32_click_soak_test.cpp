@@ -44,20 +44,7 @@ class PenFolder final : public ostrael::Application {
 using win32_tests::Counts;
 using win32_tests::count_objects;
 using win32_tests::gui_resources_work;
-
-void pump() {
-  MSG message;
-  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
-}
-
-// Text1 and List1 are children of Frame1, the rest of the form.
-HWND control_window(HWND form, ControlId id) {
-  const ostrael::ui::Control& c = ostrael::ui::control(id);
-  return ::GetDlgItem(c.container ? control_window(form, *c.container) : form, win32::control_id(ostrael::ui::control_index(id)));
-}
+using win32_tests::pump;
 
 std::string temp_folder() {
   wchar_t base[MAX_PATH];
@@ -97,7 +84,7 @@ TEST(ClickSoak, GdiAndUserObjectsStayTheSame) {
     window.show();
     pump();
 
-    auto child = [&](ControlId id) { return control_window(window.hwnd(), id); };
+    auto child = [&](ControlId id) { return win32_tests::control_window(window.hwnd(), id); };
     HWND info = child(ControlId::Image3), message = child(ControlId::Image2), text1 = child(ControlId::Text1);
     HWND list1 = child(ControlId::List1);
     ASSERT_TRUE(info && message && text1 && list1);
@@ -105,17 +92,12 @@ TEST(ClickSoak, GdiAndUserObjectsStayTheSame) {
     Counts settled;
     for (int i = 0; i < kClicks; ++i) {
       bool is_info = i % 2 == 0;
-      HWND picture = is_info ? info : message;
-      RECT r;
-      ::GetClientRect(picture, &r);
-      LPARAM centre = MAKELPARAM(r.right / 2, r.bottom / 2);
       // Undone before each click, so that what the click does proves it was handled: "Pen Info"
       // fills the list (under Wine its report stops early, as its scripting runtime has no
       // Drive.Path) and "Owner Message" shows Text1.
       if (is_info) ::SendMessageW(list1, LB_RESETCONTENT, 0, 0);
       else ::ShowWindow(text1, SW_HIDE);
-      ::PostMessageW(picture, WM_LBUTTONDOWN, MK_LBUTTON, centre);
-      ::PostMessageW(picture, WM_LBUTTONUP, 0, centre);
+      win32_tests::post_click(is_info ? info : message);
       pump();
       ::RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
       pump();

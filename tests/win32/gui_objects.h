@@ -1,9 +1,38 @@
-// The process's GDI and USER objects counted, for tests that repeat something and must not leak.
+// What the Win32 tests share: the form's controls found and clicked, this thread's messages run,
+// and the process's GDI and USER objects counted, for tests that repeat something and must not leak.
 #pragma once
 
 #include <windows.h>
 
+#include "main_window.h"
+#include "ui/layout.h"
+
 namespace win32_tests {
+
+// The control at `index` in the layout table of the form `form`, of this or another process.
+inline HWND control_window(HWND form, std::size_t index) {
+  const ostrael::ui::Control& c = ostrael::ui::kControls[index];
+  return ::GetDlgItem(c.container ? control_window(form, ostrael::ui::control_index(*c.container)) : form, win32::control_id(index));
+}
+inline HWND control_window(HWND form, ostrael::ui::ControlId id) { return control_window(form, ostrael::ui::control_index(id)); }
+
+// A click in the middle of `picture`, posted to it as the mouse's press and release.
+inline void post_click(HWND picture) {
+  RECT r{};
+  ::GetClientRect(picture, &r);
+  const LPARAM centre = MAKELPARAM(r.right / 2, r.bottom / 2);
+  ::PostMessageW(picture, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+  ::PostMessageW(picture, WM_LBUTTONUP, 0, centre);
+}
+
+// Runs the messages of this thread's windows.
+inline void pump() {
+  MSG message;
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+}
 
 struct Counts {
   DWORD gdi = 0, user = 0;

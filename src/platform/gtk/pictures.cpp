@@ -7,8 +7,6 @@
 #include <string>
 
 #include "platform/gtk/baked_pictures.h"
-#include "ui/gif.h"
-#include "ui/picture.h"
 
 namespace ostrael::gtk {
 
@@ -30,19 +28,6 @@ GObjectPtr<GdkPixbuf> pixbuf_of(const BakedPicture& picture) {
   g_autoptr(GBytes) bytes = pixel_bytes(picture);
   return GObjectPtr<GdkPixbuf>(gdk_pixbuf_new_from_bytes(bytes, GDK_COLORSPACE_RGB, picture.channels == 4, 8, picture.width,
                                                          picture.height, picture.width * picture.channels));
-}
-
-// An image surface's pixels as they are: ARGB32 is premultiplied 0xAARRGGBB in the machine's own
-// byte order, as a Picture's pixels are.
-ui::Picture picture_of(cairo_surface_t* surface) {
-  cairo_surface_flush(surface);
-  const int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
-  ui::Picture out{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height)};
-  for (int y = 0; y < height; ++y)
-    std::memcpy(&out.pixels[static_cast<std::size_t>(y) * width],
-                cairo_image_surface_get_data(surface) + static_cast<std::size_t>(y) * cairo_image_surface_get_stride(surface),
-                static_cast<std::size_t>(width) * 4);
-  return out;
 }
 
 // `picture` as an image surface `scale` of whose pixels make one of the window's.
@@ -75,23 +60,27 @@ const BakedFile* find_file(std::string_view file) {
 
 Failure not_built_in(std::string_view what) { return Failure{"baked_pictures", 0, std::string(what) + " is not built in"}; }
 
-Result<ui::Picture> decode_built_in(const std::string& file) {
-  const BakedFile* gif = find_file(file);
-  if (!gif) return not_built_in(file);
-  return ui::decode_gif(std::string_view(reinterpret_cast<const char*>(gif->bytes.data()), gif->bytes.size()));
-}
-
 }  // namespace
 
+ui::Picture picture_of(cairo_surface_t* surface) {
+  cairo_surface_flush(surface);
+  const int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
+  ui::Picture out{width, height, std::vector<std::uint32_t>(static_cast<std::size_t>(width) * height)};
+  for (int y = 0; y < height; ++y)
+    std::memcpy(&out.pixels[static_cast<std::size_t>(y) * width],
+                cairo_image_surface_get_data(surface) + static_cast<std::size_t>(y) * cairo_image_surface_get_stride(surface),
+                static_cast<std::size_t>(width) * 4);
+  return out;
+}
+
 Result<SurfacePtr> load_picture(const ui::Control& control, int scale) {
-  const ui::PictureSize size = ui::picture_size(control, ui::kDesignDpi * scale);
-  auto drawn = decode_built_in(ui::asset_file(control.picture, size.drawn));
-  if (!drawn) return drawn.failure();
-  auto coverage = decode_built_in(ui::coverage_file(control.picture, size.drawn));
-  if (!coverage) return coverage.failure();
-  ui::Picture picture = ui::without_matte(*drawn, *coverage);
-  if (picture.pixels.empty()) return Failure{"without_matte", 0, "the coverage does not fit the picture"};
-  return surface_of(ui::resized(picture, size.width, size.height), scale);
+  auto picture = ui::finished_picture(control, ui::kDesignDpi * scale, [](std::string_view file) -> Result<std::string_view> {
+    const BakedFile* baked = find_file(file);
+    if (!baked) return not_built_in(file);
+    return std::string_view(reinterpret_cast<const char*>(baked->bytes.data()), baked->bytes.size());
+  });
+  if (!picture) return picture.failure();
+  return surface_of(*picture, scale);
 }
 
 Result<HandCursor> hand_cursor_picture(int size) {

@@ -11,6 +11,7 @@
 #include "platform/gtk/icon_file.h"
 #include "platform/result.h"
 #include "ui/layout.h"
+#include "ui/picture.h"
 
 namespace ostrael::gtk {
 
@@ -28,6 +29,10 @@ struct HandCursor {
   GObjectPtr<GdkPixbuf> picture;
   HotSpot hot;
 };
+
+// An image surface's pixels as they are: ARGB32 is premultiplied 0xAARRGGBB in the machine's own
+// byte order, as a Picture's pixels are.
+ui::Picture picture_of(cairo_surface_t* surface);
 
 // The hand's image `size` pixels wide and the hot spot its file gives it.
 Result<HandCursor> hand_cursor_picture(int size);

@@ -25,6 +25,8 @@ constexpr std::size_t kFirstPiece = 4096;
 constexpr std::size_t kLaterPiece = 16384;
 constexpr UINT_PTR kAppendTimer = 1;
 
+constexpr wchar_t kPictureClass[] = L"ostraelen.Image";
+
 // Per-monitor dpi exists from Windows 10 on; older systems have one dpi for everything.
 int window_dpi(HWND hwnd) {
   static auto get_dpi = user32_function<decltype(&::GetDpiForWindow)>("GetDpiForWindow");
@@ -40,11 +42,6 @@ int window_dpi(HWND hwnd) {
 int system_dpi() {
   static const int dpi = window_dpi(nullptr);
   return dpi;
-}
-
-void adjust_window_rect(RECT& rect, DWORD style, DWORD ex_style, int dpi) {
-  static auto adjust = user32_function<decltype(&::AdjustWindowRectExForDpi)>("AdjustWindowRectExForDpi");
-  if (!adjust || !adjust(&rect, style, FALSE, ex_style, static_cast<UINT>(dpi))) ::AdjustWindowRectEx(&rect, style, FALSE, ex_style);
 }
 
 bool same_font(const ui::Font& a, const ui::Font& b) { return a.face == b.face && a.points == b.points && a.weight == b.weight; }
@@ -156,6 +153,14 @@ std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t
   bool low_surrogate = text[end] >= 0xDC00 && text[end] <= 0xDFFF;
   if ((text[end - 1] == L'\r' && text[end] == L'\n') || (high_surrogate && low_surrogate)) --end;
   return end;
+}
+
+RECT window_rect_around(POINT at, SIZE client, DWORD style, DWORD ex_style, int dpi) {
+  static auto adjust = user32_function<decltype(&::AdjustWindowRectExForDpi)>("AdjustWindowRectExForDpi");
+  RECT rect{0, 0, client.cx, client.cy};
+  if (!adjust || !adjust(&rect, style, FALSE, ex_style, static_cast<UINT>(dpi))) ::AdjustWindowRectEx(&rect, style, FALSE, ex_style);
+  ::OffsetRect(&rect, at.x - rect.left, at.y - rect.top);
+  return rect;
 }
 
 HWND MainWindow::control(ui::ControlId id) const { return controls_[ui::control_index(id)]; }
@@ -343,9 +348,8 @@ RECT MainWindow::control_rect(std::size_t index, int dpi) const {
 }
 
 RECT MainWindow::outer_rect(int dpi, DWORD style) {
-  RECT window{0, 0, ui::twips_to_pixels(ui::kForm.client_width_twips, dpi), ui::twips_to_pixels(ui::kForm.client_height_twips, dpi)};
-  adjust_window_rect(window, style, 0, dpi);
-  return window;
+  return window_rect_around({0, 0}, {ui::twips_to_pixels(ui::kForm.client_width_twips, dpi), ui::twips_to_pixels(ui::kForm.client_height_twips, dpi)},
+                            style, 0, dpi);
 }
 
 RECT MainWindow::centred_on_primary(int dpi, DWORD style) {
@@ -365,11 +369,9 @@ void MainWindow::change_dpi(int dpi, const RECT& suggested) {
   ostrael::Result<LOGFONTW> tip_logfont = system_font(&NONCLIENTMETRICSW::lfStatusFont, dpi);
   UniqueFont tip_font(tip_logfont ? ::CreateFontIndirectW(&*tip_logfont) : nullptr);
   Pictures pictures;
-  bool made = fonts && tip_font && pictures.load(pictures_.instance(), dpi);
+  bool made = fonts && tip_font && pictures.load(instance_, dpi);
   RECT place = suggested;
   if (made) {
-    // The pointer may rest on a picture: it takes the new hand before the old one is freed.
-    if (pictures_.hand() && ::GetCursor() == pictures_.hand()) ::SetCursor(pictures.hand());
     pictures_ = std::move(pictures);
     use_fonts(std::move(*fonts));
     if (tooltip_) ::SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(tip_font.get()), FALSE);
@@ -385,10 +387,13 @@ void MainWindow::change_dpi(int dpi, const RECT& suggested) {
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
     }
   } else {
-    RECT now;
-    ::GetWindowRect(hwnd_, &now);
-    place.right = place.left + (now.right - now.left);
-    place.bottom = place.top + (now.bottom - now.top);
+    // Windows draws the frame for the new dpi all the same; the layout made for the old one fits
+    // only the client area it has now.
+    RECT client;
+    ::GetClientRect(hwnd_, &client);
+    place = window_rect_around({suggested.left, suggested.top}, {client.right, client.bottom},
+                               static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)),
+                               static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi);
   }
   ::SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
@@ -459,6 +464,11 @@ LRESULT MainWindow::handle_message(UINT message, WPARAM wparam, LPARAM lparam) {
       change_dpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
     case WM_SYSCOLORCHANGE:
+      // Windows sends this to top-level windows only; the common controls hear of the new colours
+      // from their parent.
+      for (HWND c : controls_)
+        if (c) ::SendMessageW(c, WM_SYSCOLORCHANGE, wparam, lparam);
+      [[fallthrough]];
     case WM_THEMECHANGED:
       // The pictures lie on the face colour, which either may have changed.
       if (pictures_.follow_face_colour()) ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);

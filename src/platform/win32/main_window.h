@@ -28,8 +28,11 @@ std::size_t text_piece_end(std::wstring_view text, std::size_t from, std::size_t
 // IDOK and IDCANCEL that IsDialogMessage sends.
 constexpr int control_id(std::size_t index) { return 100 + static_cast<int>(index); }
 
+// The window rectangle, its top-left corner at `at`, of a window with `style` and `ex_style` whose
+// client area is `client` at `dpi`: that area with the frame drawn for `dpi` around it.
+RECT window_rect_around(POINT at, SIZE client, DWORD style, DWORD ex_style, int dpi);
+
 inline constexpr wchar_t kWindowClass[] = L"ostraelen";
-inline constexpr wchar_t kPictureClass[] = L"ostraelen.Image";
 
 class MainWindow final : public ostrael::Controls {
  public:
@@ -82,8 +85,8 @@ class MainWindow final : public ostrael::Controls {
   // That rectangle centred on the primary monitor, where the window first shows.
   static RECT centred_on_primary(int dpi, DWORD style);
   // Makes the fonts, pictures, hand and tooltip font for `dpi` and, if all of them were made,
-  // puts them and every control in place for it; then moves the window to `suggested` and
-  // repaints all of it.
+  // puts them and every control in place for it; then moves the window to `suggested`, or if
+  // they were not, to a rectangle there that keeps its client area, and repaints all of it.
   void change_dpi(int dpi, const RECT& suggested);
   void on_click(std::size_t index);
   // Adds the next piece of a long message to Text1, keeping the reader's view and selection.

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -13,7 +14,6 @@
 #include "failure.h"
 #include "resource.h"
 #include "system_library.h"
-#include "ui/gif.h"
 
 namespace win32 {
 
@@ -22,20 +22,22 @@ namespace {
 namespace ui = ostrael::ui;
 using ui::Asset;
 
-int resource_id(Asset asset, int size) {
-  int id = 0;
-  switch (asset) {
-    case Asset::CloseGif: id = IDR_CLOSE_GIF; break;
-    case Asset::MessageGif: id = IDR_MESSAGE_GIF; break;
-    case Asset::InfoGif: id = IDR_INFO_GIF; break;
-    case Asset::OpenGif: id = IDR_OPEN_GIF; break;
-    case Asset::None: return 0;
+// The resource ostrael.rc makes of the picture file `file`; 0 for none.
+int resource_id(std::string_view file) {
+  for (auto [asset, id] : {std::pair{Asset::CloseGif, IDR_CLOSE_GIF}, std::pair{Asset::MessageGif, IDR_MESSAGE_GIF},
+                           std::pair{Asset::InfoGif, IDR_INFO_GIF}, std::pair{Asset::OpenGif, IDR_OPEN_GIF}}) {
+    for (int size : ui::kPictureSizes) {
+      if (file == ui::asset_file(asset, size)) return id;
+      if (file == ui::coverage_file(asset, size)) return id + IDR_COVERAGE;
+      id += IDR_SIZE_STEP;
+    }
   }
-  auto step = std::find(ui::kPictureSizes.begin(), ui::kPictureSizes.end(), size) - ui::kPictureSizes.begin();
-  return id + IDR_SIZE_STEP * static_cast<int>(step);
+  return 0;
 }
 
-ostrael::Result<std::string_view> resource_bytes(HINSTANCE instance, int id) {
+ostrael::Result<std::string_view> resource_bytes(HINSTANCE instance, std::string_view file) {
+  const int id = resource_id(file);
+  if (!id) return ostrael::Failure{"FindResourceW", ERROR_RESOURCE_NAME_NOT_FOUND, std::string(file) + " is not a resource"};
   HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
   if (!found) return last_error_failure("FindResourceW");
   DWORD size = ::SizeofResource(instance, found);
@@ -43,26 +45,6 @@ ostrael::Result<std::string_view> resource_bytes(HINSTANCE instance, int id) {
   const void* bytes = loaded ? ::LockResource(loaded) : nullptr;
   if (!bytes || !size) return last_error_failure("LoadResource");
   return std::string_view(static_cast<const char*>(bytes), size);
-}
-
-// The picture of a control at `dpi`, at the control's size and premultiplied: the drawing of that
-// size, else the next larger one reduced (enlarged only past the largest), here once and never
-// when painting.
-ostrael::Result<ui::Picture> picture_for(HINSTANCE instance, const ui::Control& control, int dpi) {
-  const ui::PictureSize size = ui::picture_size(control, dpi);
-  const int id = resource_id(control.picture, size.drawn);
-  ASSIGN_OR_FORWARD(std::string_view bytes, resource_bytes(instance, id));
-  ASSIGN_OR_FORWARD(std::string_view coverage_bytes, resource_bytes(instance, id + IDR_COVERAGE));
-  ASSIGN_OR_FORWARD(ui::Picture drawn, ui::decode_gif(bytes));
-  ASSIGN_OR_FORWARD(ui::Picture coverage, ui::decode_gif(coverage_bytes));
-  ui::Picture picture = ui::without_matte(drawn, coverage);
-  if (picture.pixels.empty()) return ostrael::Failure{"without_matte", 0, "the coverage does not fit the picture"};
-  return ui::resized(picture, size.width, size.height);
-}
-
-std::uint32_t face_rgb() {
-  COLORREF face = ::GetSysColor(COLOR_BTNFACE);
-  return std::uint32_t{GetRValue(face)} << 16 | std::uint32_t{GetGValue(face)} << 8 | GetBValue(face);
 }
 
 BITMAPINFO top_down_32bpp(int width, int height) {
@@ -136,6 +118,10 @@ ostrael::Result<UniqueIcon> alpha_cursor(ui::Picture picture, POINT hot_spot) {
 
 }  // namespace
 
+std::uint32_t face_rgb(COLORREF colour) {
+  return std::uint32_t{GetRValue(colour)} << 16 | std::uint32_t{GetGValue(colour)} << 8 | GetBValue(colour);
+}
+
 ostrael::Result<Hand> hand_cursor(HINSTANCE instance, int size) {
   int drawn = ui::drawn_size_for(size, ui::kCursorSizes);
   UniqueCursor cursor(static_cast<HCURSOR>(::LoadImageW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER), IMAGE_CURSOR, drawn, drawn, 0)));
@@ -152,29 +138,36 @@ ostrael::Result<Hand> hand_cursor(HINSTANCE instance, int size) {
 }
 
 ostrael::Status Pictures::load(HINSTANCE instance, int dpi) {
-  instance_ = instance;
+  Pictures next;
   ostrael::Status first_failure;
   auto keep_first = [&](const ostrael::Failure& failure) {
     if (first_failure) first_failure = ostrael::Status(failure);
   };
-  std::array<ui::Picture, 5> pictures{};
+  auto find_bytes = [instance](std::string_view file) { return resource_bytes(instance, file); };
   for (const ui::Control& c : ui::kControls) {
     if (c.type != ui::ControlType::Image) continue;
-    if (auto picture = picture_for(instance, c, dpi))
-      pictures[static_cast<std::size_t>(c.picture)] = std::move(*picture);
+    if (auto picture = ui::finished_picture(c, dpi, find_bytes))
+      next.pictures_[static_cast<std::size_t>(c.picture)] = std::move(*picture);
     else
       keep_first(picture.failure());
   }
-  pictures_ = std::move(pictures);
-  if (auto laid = lay_on_face(); !laid) keep_first(laid.failure());
-
-  auto hand = hand_cursor(instance, cursor_size(dpi));
-  if (!hand) keep_first(hand.failure());
-  Hand next = hand ? std::move(*hand) : Hand();
-  // The pointer may rest on a picture: it takes the new hand before the old one is destroyed.
-  if (hand_.get() && ::GetCursor() == hand_.get()) ::SetCursor(next.get() ? next.get() : ::LoadCursorW(nullptr, IDC_ARROW));
-  hand_ = std::move(next);
+  if (auto laid = next.lay_on_face(); !laid) keep_first(laid.failure());
+  if (auto hand = hand_cursor(instance, cursor_size(dpi)))
+    next.hand_ = std::move(*hand);
+  else
+    keep_first(hand.failure());
+  *this = std::move(next);
   return first_failure;
+}
+
+Pictures& Pictures::operator=(Pictures&& next) noexcept {
+  // The pointer may rest on a picture: it takes the new hand before the old one is destroyed.
+  if (hand_.get() && ::GetCursor() == hand_.get()) ::SetCursor(next.hand_.get() ? next.hand_.get() : ::LoadCursorW(nullptr, IDC_ARROW));
+  pictures_ = std::move(next.pictures_);
+  face_ = next.face_;
+  bitmaps_ = std::move(next.bitmaps_);
+  hand_ = std::move(next.hand_);
+  return *this;
 }
 
 // Laid on the face colour here, once, rather than blended at each paint: the sum is then exactly
@@ -203,11 +196,13 @@ bool Pictures::follow_face_colour() {
 }
 
 void Pictures::draw(HDC dc, Asset asset, const RECT& rect) const {
-  ::FillRect(dc, &rect, ::GetSysColorBrush(COLOR_BTNFACE));
   const Bitmap& picture = bitmaps_[static_cast<std::size_t>(asset)];
-  if (!picture.bitmap) return;
-  HDC source = ::CreateCompatibleDC(dc);
-  if (!source) return;
+  HDC source = picture.bitmap ? ::CreateCompatibleDC(dc) : nullptr;
+  if (!source) {
+    ::FillRect(dc, &rect, ::GetSysColorBrush(COLOR_BTNFACE));
+    return;
+  }
+  // The bitmap is opaque and the control's size: it covers the whole of `rect` by itself.
   HGDIOBJ old = ::SelectObject(source, picture.bitmap.get());
   ::BitBlt(dc, rect.left, rect.top, picture.width, picture.height, source, 0, 0, SRCCOPY);
   ::SelectObject(source, old);

@@ -28,22 +28,22 @@ class Pictures {
   Pictures() = default;
   Pictures(const Pictures&) = delete;
   Pictures& operator=(const Pictures&) = delete;
-  // A set made for another dpi takes the place of this one whole.
   Pictures(Pictures&&) = default;
-  Pictures& operator=(Pictures&&) = default;
+  // A set made for another dpi takes the place of this one whole; the pointer resting on a
+  // picture shows the new hand before the old one is destroyed.
+  Pictures& operator=(Pictures&& next) noexcept;
 
-  // Makes every picture and the hand for `dpi`, in place of those for the dpi before. What fails
-  // is left out: a picture is then drawn as nothing, and the pictures show the arrow.
+  // Makes every picture and the hand for `dpi` from the art in `instance`, in place of those for
+  // the dpi before. What fails is left out: a picture is then drawn as nothing, and the pictures
+  // show the arrow.
   ostrael::Status load(HINSTANCE instance, int dpi);
   // Lays the pictures on the button face colour again if it is not the one they lie on, as after
   // WM_SYSCOLORCHANGE or WM_THEMECHANGED; true if they changed and want painting.
   bool follow_face_colour();
-  // Fills `rect` with the button face colour and draws the picture over it, pixel for pixel.
+  // Draws the picture in `rect`, which it fills, pixel for pixel; the button face where it has none.
   void draw(HDC dc, ostrael::ui::Asset asset, const RECT& rect) const;
   // Null when it failed to load.
   HCURSOR hand() const { return hand_.get(); }
-  // The module load() took the art from.
-  HINSTANCE instance() const { return instance_; }
 
  private:
   struct Bitmap {
@@ -57,8 +57,10 @@ class Pictures {
   std::uint32_t face_ = 0;                          // 0xRRGGBB
   std::array<Bitmap, 5> bitmaps_{};                 // indexed by Asset
   Hand hand_;
-  HINSTANCE instance_ = nullptr;
 };
+
+// The button face colour, or `colour`, as 0xRRGGBB, the way ui::laid_on takes it.
+std::uint32_t face_rgb(COLORREF colour = ::GetSysColor(COLOR_BTNFACE));
 
 // The hand at `size` pixels: the file's drawing of that size, or the next larger one reduced,
 // with its hot spot on the same point of the hand.
