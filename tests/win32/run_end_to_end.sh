@@ -98,9 +98,12 @@ wineserver -k
 [ -f "$work/prefix-dark/system.reg" ] || cp -a "$work/prefix" "$work/prefix-dark"
 export WINEPREFIX="$work/prefix-dark"
 ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
-for colour in ButtonFace:'0 0 0' Window:'0 0 0' ButtonText:'255 255 255' WindowText:'255 255 255'; do
+# High contrast also turns visual styles off, so that scroll bars and frames are drawn in these
+# colours and not from the style's bitmaps.
+for colour in ButtonFace:'0 0 0' Window:'0 0 0' Scrollbar:'0 0 0' ButtonText:'255 255 255' WindowText:'255 255 255'; do
   wine reg add 'HKCU\Control Panel\Colors' /v "${colour%%:*}" /d "${colour#*:}" /f >/dev/null 2>&1
 done
+wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0 /f >/dev/null 2>&1
 wineserver -w
 wine "$harness" --gtest_filter='EndToEnd.ThePicturesAreMadeForTheDpi*' || status=$?
 
