@@ -857,6 +857,7 @@ TEST_P(PicturesTest, ShowAsTheKeptBand) {
   write(pen() / "message.txt", "Found me?\n");
   Program program(pen(), {kept.env});
   ASSERT_TRUE(program.wait_for_window());
+  program.point_at_message();
   pump_for(300ms);
   program.screenshot(kept.screenshot);
 
