@@ -24,9 +24,9 @@ rm -rf "$dir" "$part"
 mkdir -p "$part"
 echo "guest: making the emulated PC in $dir from $mirror"
 
-# The run_end_to_end.sh harness needs ImageMagick and the en_US.UTF-8 locale besides Wine and X.
+# run_end_to_end.sh needs ImageMagick and the en_US.UTF-8 locale besides Wine and X; the init, mount.
 packages=linux-image-amd64,initramfs-tools,kmod,wine,wine32:i386,fonts-wine,xvfb,xdotool,x11-utils
-packages+=,imagemagick,locales
+packages+=,imagemagick,locales,mount
 # The initramfs mounts the disk and brings the 9p modules along: the disk keeps no kernel modules.
 initramfs_setup='mkdir -p "$1/etc/initramfs-tools/hooks" "$1/etc/initramfs-tools/conf.d"
 echo MODULES=list >"$1/etc/initramfs-tools/conf.d/ostrael"
