@@ -21,6 +21,7 @@ suite() {
   else
     echo "$name: FAILED" >>"$results"
     status=1
+    grep -E -A 4 'Failure$' "/share/$name.log" | head -n 40
     tail -n 15 "/share/$name.log"
   fi
   grep -E '^\[ *(PASSED|FAILED|SKIPPED) *\]' "/share/$name.log" || true
