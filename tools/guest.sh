@@ -42,7 +42,7 @@ cp "$1"/boot/vmlinuz-* "$1/../vmlinuz" && cp "$1"/boot/initrd.img-* "$1/../initr
 rm -rf "$1"/boot/* "$1"/lib/modules/*/kernel "$1"/var/cache/apt/* "$1"/var/lib/apt/lists/*'
 log=$part/mmdebstrap.log
 tree=$part/tree
-mmdebstrap --quiet --variant=apt --architectures=amd64,i386 --include="$packages" \
+mmdebstrap --variant=apt --architectures=amd64,i386 --include="$packages" \
   --aptopt='APT::Install-Recommends "false"' \
   --dpkgopt='path-exclude=/usr/share/man/*' --dpkgopt='path-exclude=/usr/share/doc/*' \
   --dpkgopt='path-exclude=/usr/share/info/*' --dpkgopt='path-exclude=/usr/share/locale/*' \
