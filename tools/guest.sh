@@ -57,7 +57,7 @@ mke2fs -q -t ext4 -L ostrael-guest -d "$tree" "$part/disk.img" 3G >"$log" 2>&1 |
   { cat "$log" >&2; fail "mke2fs could not make the disk"; }
 rm -rf "$tree"
 
-# The Wine prefix run_end_to_end.sh makes for itself, made here once (wineboot alone takes minutes
+# The Wine prefix run_end_to_end.sh makes for itself, made here once (wineboot takes a minute or more
 # in the emulated PC), with the same virtual desktop.
 share=$part/share
 mkdir -p "$share"
