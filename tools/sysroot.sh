@@ -16,7 +16,7 @@ case $arch in amd64 | arm64 | armhf) ;; *) echo "sysroot: no such architecture: 
 
 # The last point release of Debian 11, no longer updated: the same packages on every build.
 suite=bullseye
-mirror=${OSTRAEL_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+mirror=$("$(dirname "$0")/debian-mirror.sh")
 packages=libgtk-3-dev,libudev-dev,libblkid-dev,libmount-dev,libc6-dev,fonts-dejavu-core
 
 command -v mmdebstrap >/dev/null || { echo "sysroot: mmdebstrap is missing (tools/install-deps.sh)" >&2; exit 1; }

@@ -2,7 +2,8 @@
 # Drives the end-to-end harness: a private Xvfb, a Wine prefix with a virtual desktop, a folder
 # mapped as drive P: with a label and serial, then the harness itself and its screenshots; then
 # its dpi tests again in a copy of the prefix at 120, 144, 168 and 192 dpi, and its high-contrast
-# test in another with a dark scheme.
+# test in another with a dark scheme. With OSTRAEL_E2E_ONLY set to a gtest filter it runs only
+# those tests, at 96 dpi (the emulated PC, tests/guest/).
 # Usage: run_end_to_end.sh Ostrael.exe end_to_end.exe work-dir artifacts-dir
 set -eu
 exe=$1 harness=$2 work=$3 artifacts=$4
@@ -74,38 +75,39 @@ rm -f "$artifacts"/*.bmp "$artifacts"/*.ppm "$artifacts/msaa-tree.txt"
 status=0
 export OSTRAEL_E2E_DRIVE=P: OSTRAEL_E2E_ARTIFACTS="$(winepath -w "$artifacts" 2>/dev/null)"
 export OSTRAEL_E2E_ASSETS="$(winepath -w "$(dirname "$0")/../../src/ui/assets" 2>/dev/null)"
-wine "$harness" || status=$?
+wine "$harness" --gtest_filter="${OSTRAEL_E2E_ONLY:-*}" || status=$?
+if [ -z "${OSTRAEL_E2E_ONLY:-}" ]; then
+  # Wine takes its one dpi from LogPixels in the prefix, and only a session started after the
+  # change has it throughout. A copy of the prefix keeps the one above at 96 dpi.
+  wineserver -k
+  [ -f "$work/prefix-scaled/system.reg" ] || cp -a "$WINEPREFIX" "$work/prefix-scaled"
+  export WINEPREFIX="$work/prefix-scaled"
+  ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
+  # 168 dpi has no drawing of its own; there only the window made in the harness is compared with
+  # one moved there from other scales.
+  for dpi in 120 144 168 192; do
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+    wineserver -w
+    filter='EndToEnd.ThePicturesAreMadeForTheDpi*:InThisProcess.*'
+    [ $dpi = 168 ] && filter='InThisProcess.*'
+    wine "$harness" --gtest_filter="$filter" || status=$?
+  done
 
-# Wine takes its one dpi from LogPixels in the prefix, and only a session started after the
-# change has it throughout. A copy of the prefix keeps the one above at 96 dpi.
-wineserver -k
-[ -f "$work/prefix-scaled/system.reg" ] || cp -a "$WINEPREFIX" "$work/prefix-scaled"
-export WINEPREFIX="$work/prefix-scaled"
-ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
-# 168 dpi has no drawing of its own; there only the window made in the harness is compared with
-# one moved there from other scales.
-for dpi in 120 144 168 192; do
-  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+  # A high-contrast scheme, as Windows' "Night sky" sets it: the face and the window black, their
+  # text white. Wine reads the colours when a session starts, in a copy of the 96 dpi prefix.
+  wineserver -k
+  [ -f "$work/prefix-dark/system.reg" ] || cp -a "$work/prefix" "$work/prefix-dark"
+  export WINEPREFIX="$work/prefix-dark"
+  ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
+  # High contrast also turns visual styles off, so that scroll bars and frames are drawn in these
+  # colours and not from the style's bitmaps.
+  for colour in ButtonFace:'0 0 0' Window:'0 0 0' Scrollbar:'0 0 0' ButtonText:'255 255 255' WindowText:'255 255 255'; do
+    wine reg add 'HKCU\Control Panel\Colors' /v "${colour%%:*}" /d "${colour#*:}" /f >/dev/null 2>&1
+  done
+  wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0 /f >/dev/null 2>&1
   wineserver -w
-  filter='EndToEnd.ThePicturesAreMadeForTheDpi*:InThisProcess.*'
-  [ $dpi = 168 ] && filter='InThisProcess.*'
-  wine "$harness" --gtest_filter="$filter" || status=$?
-done
-
-# A high-contrast scheme, as Windows' "Night sky" sets it: the face and the window black, their
-# text white. Wine reads the colours when a session starts, in a copy of the 96 dpi prefix.
-wineserver -k
-[ -f "$work/prefix-dark/system.reg" ] || cp -a "$work/prefix" "$work/prefix-dark"
-export WINEPREFIX="$work/prefix-dark"
-ln -sfn "$pen" "$WINEPREFIX/dosdevices/p:"
-# High contrast also turns visual styles off, so that scroll bars and frames are drawn in these
-# colours and not from the style's bitmaps.
-for colour in ButtonFace:'0 0 0' Window:'0 0 0' Scrollbar:'0 0 0' ButtonText:'255 255 255' WindowText:'255 255 255'; do
-  wine reg add 'HKCU\Control Panel\Colors' /v "${colour%%:*}" /d "${colour#*:}" /f >/dev/null 2>&1
-done
-wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0 /f >/dev/null 2>&1
-wineserver -w
-wine "$harness" --gtest_filter='EndToEnd.ThePicturesAreMadeForTheDpi*' || status=$?
+  wine "$harness" --gtest_filter='EndToEnd.ThePicturesAreMadeForTheDpi*' || status=$?
+fi
 
 for bmp in "$artifacts"/*.bmp; do
   [ -e "$bmp" ] || continue
