@@ -25,7 +25,8 @@ packages=(
 # x86 code, a 64-bit build of it under wine64.
 case $("$(dirname "$0")/windows-tests.sh") in
   i686) packages+=(wine32:i386) ;;
-  x86_64) packages+=(wine64 g++-mingw-w64-x86-64-posix) ;;
+  # ... and the shipped 32-bit one in an emulated PC (tools/guest.sh).
+  x86_64) packages+=(wine64 g++-mingw-w64-x86-64-posix qemu-system-x86) ;;
 esac
 if [ "${1:-}" = --bench ]; then
   packages+=(mousepad)
