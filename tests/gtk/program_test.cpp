@@ -523,8 +523,8 @@ TEST_F(PenTest, OpenPenFallsBackToTheDefaultFolderHandler) {
   fs::create_directories(xdg / "applications");
   fs::path record = root_ / "opened.txt";
   write_bytes(xdg / "applications" / "recorder.desktop",
-        "[Desktop Entry]\nType=Application\nName=Recorder\nMimeType=inode/directory;\n"
-        "Exec=\"" OSTRAEL_URI_RECORDER "\" \"" + record.string() + "\" %u\n");
+              "[Desktop Entry]\nType=Application\nName=Recorder\nMimeType=inode/directory;\n"
+              "Exec=\"" OSTRAEL_URI_RECORDER "\" \"" + record.string() + "\" %u\n");
   write_bytes(xdg / "mimeapps.list", "[Default Applications]\ninode/directory=recorder.desktop\n");
   fs::path dir = pen(kHostileName);
   Program program(dir, {"XDG_DATA_HOME=" + xdg.string(), "XDG_DATA_DIRS=" + xdg.string(),
