@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "platform/result.h"
@@ -60,8 +60,23 @@ Picture laid_on(const Picture& picture, std::uint32_t rgb);
 // largest drawing ever has to.
 Picture resized(const Picture& picture, int width, int height);
 
-// The bytes of a file of src/ui/assets ("close-96.gif") as the program carries it.
-using FindBytes = std::function<Result<std::string_view>(std::string_view file)>;
+// The bytes of a file of src/ui/assets ("close-96.gif") as the program carries it: any callable,
+// borrowed for the length of one call. Not std::function, whose bad_function_call would link the
+// exception machinery into Ostrael.exe, some 68 KiB it otherwise does without.
+class FindBytes {
+ public:
+  template <class F>
+    requires(!std::is_same_v<F, FindBytes>)
+  FindBytes(const F& find)  // NOLINT(google-explicit-constructor): a lambda is passed as it is
+      : find_(&find), call_([](const void* f, std::string_view file) -> Result<std::string_view> {
+          return (*static_cast<const F*>(f))(file);
+        }) {}
+  Result<std::string_view> operator()(std::string_view file) const { return call_(find_, file); }
+
+ private:
+  const void* find_;
+  Result<std::string_view> (*call_)(const void*, std::string_view);
+};
 
 // The picture `control` shows at `dpi`, premultiplied and ready to lay on any background: its
 // drawing for that size and the coverage beside it, decoded, without the grey, at the control's
