@@ -23,7 +23,8 @@ name=ostrael-$version
 other="$work/other builder/ostrael"
 mkdir -p "$other/build"
 tar -C "$top" --exclude=./build --exclude=./dist --exclude=./artifacts -cf - . | tar -C "$other" -xf -
-ln -s "$top/build/sysroot" "$other/build/sysroot"
+sysroots=${OSTRAEL_SYSROOTS:-$top/build/sysroot}  # the trees this checkout's builds used
+ln -s "$sysroots" "$other/build/sysroot"
 echo "== kit, as built in a copy of the tree at another path"
 (
   unset OSTRAEL_SYSROOTS
@@ -94,7 +95,7 @@ done
 # for 32-bit ARM's rounding of antialiased text (one step of 255).
 shots="$top/artifacts/gtk"
 rm -f "$shots"/kit-*.png
-OSTRAEL_KIT_PEN="$drive" OSTRAEL_SYSROOTS="$top/build/sysroot" OSTRAEL_IN_DEBIAN11="$top/tests/release/in_debian11.sh" \
+OSTRAEL_KIT_PEN="$drive" OSTRAEL_SYSROOTS="$sysroots" OSTRAEL_IN_DEBIAN11="$top/tests/release/in_debian11.sh" \
   "$top/build/linux/tests/gtk/gtk_program_test" --gtest_filter='*Kit.*' \
   && echo "ok      the kit's Linux programs show the template message and the report" || fail "the Linux programs from the kit"
 for machine in arm64 armhf; do
