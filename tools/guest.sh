@@ -5,13 +5,14 @@
 #
 #   tools/guest.sh
 #
-# A guest made by other versions of this script or of tests/guest/init is made again.
+# A guest made by other versions of this script, tests/guest/init or tests/win32/make_prefix.sh is
+# made again.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir=$top/build/guest
 part=$dir.part
-stamp=$(cat "$top/tools/guest.sh" "$top/tests/guest/init" | sha256sum | cut -d' ' -f1)
+stamp=$(cat "$top/tools/guest.sh" "$top/tests/guest/init" "$top/tests/win32/make_prefix.sh" | sha256sum | cut -d' ' -f1)
 [ "$(cat "$dir/.complete" 2>/dev/null)" = "$stamp" ] && exit 0
 
 fail() { echo "guest: $*" >&2; exit 1; }
@@ -57,8 +58,8 @@ mke2fs -q -t ext4 -L ostrael-guest -d "$tree" "$part/disk.img" 3G >"$log" 2>&1 |
   { cat "$log" >&2; fail "mke2fs could not make the disk"; }
 rm -rf "$tree"
 
-# The Wine prefix run_end_to_end.sh makes for itself, made here once (wineboot takes a minute or more
-# in the emulated PC), with the same virtual desktop.
+# The Wine prefix run_end_to_end.sh makes for itself, made here once: wineboot takes a minute or more
+# in the emulated PC.
 share=$part/share
 mkdir -p "$share"
 cat >"$share/run.sh" <<'PREFIX'
@@ -67,10 +68,7 @@ export WINEPREFIX=/var/lib/ostrael/e2e/prefix WINEDEBUG=-all WINEDLLOVERRIDES="m
 mkdir -p /var/lib/ostrael/e2e
 Xvfb :9 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null &
 export DISPLAY=:9
-wineboot -i
-wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f
-wineserver -w
+sh /src/tests/win32/make_prefix.sh
 kill $!
 echo "guest: the Wine prefix is ready"
 PREFIX

@@ -37,13 +37,8 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
 
-# The prefix is made once and kept with the build; a virtual desktop gives Wine's own frames.
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f >/dev/null 2>&1
-  wineserver -w
-fi
+# The prefix is made once and kept with the build.
+[ -f "$WINEPREFIX/system.reg" ] || sh "$(dirname "$0")/make_prefix.sh"
 # The title bar's buttons are Marlett glyphs. Debian's Wine looks for the fonts of fonts-wine under a
 # path it cannot open, and without the font draws the letters "0 1 r"; the prefix's own font folder
 # is always searched.
