@@ -23,9 +23,8 @@ packages=(
 )
 # The Windows tests run the shipped 32-bit program under wine32, or, on a host that runs no 32-bit
 # x86 code, a 64-bit build of it under wine64 and the shipped one in an emulated PC (tools/guest.sh).
-road=$("$(dirname "$0")/windows-tests.sh")
 without_32_bit_x86=(wine64 g++-mingw-w64-x86-64-posix qemu-system-x86)
-case $road in
+case $("$(dirname "$0")/windows-tests.sh") in
   i686) packages+=(wine32:i386) ;;
   x86_64) packages+=("${without_32_bit_x86[@]}") ;;
 esac
