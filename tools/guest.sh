@@ -12,7 +12,8 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 dir=$top/build/guest
 part=$dir.part
-stamp=$(cat "$top/tools/guest.sh" "$top/tests/guest/init" "$top/tests/win32/make_prefix.sh" | sha256sum | cut -d' ' -f1)
+stamp=$(cd "$top" && cat tools/guest.sh tests/guest/init tests/win32/make_prefix.sh | sha256sum)
+stamp=${stamp%% *}
 [ "$(cat "$dir/.complete" 2>/dev/null)" = "$stamp" ] && exit 0
 
 fail() { echo "guest: $*" >&2; exit 1; }
@@ -58,8 +59,8 @@ mke2fs -q -t ext4 -L ostrael-guest -d "$tree" "$part/disk.img" 3G >"$log" 2>&1 |
   { cat "$log" >&2; fail "mke2fs could not make the disk"; }
 rm -rf "$tree"
 
-# The Wine prefix run_end_to_end.sh makes for itself, made here once: wineboot takes a minute or more
-# in the emulated PC.
+# The Wine prefix run_end_to_end.sh makes for itself, made here once: wineboot takes a minute or
+# more in the emulated PC.
 share=$part/share
 mkdir -p "$share"
 cat >"$share/run.sh" <<'PREFIX'

@@ -22,7 +22,8 @@ packages=(
   python3 unzip
 )
 # The Windows tests run the shipped 32-bit program under wine32, or, on a host that runs no 32-bit
-# x86 code, a 64-bit build of it under wine64 and the shipped one in an emulated PC (tools/guest.sh).
+# x86 code, a 64-bit build of it under wine64 and the shipped one in an emulated PC
+# (tools/guest.sh).
 without_32_bit_x86=(wine64 g++-mingw-w64-x86-64-posix qemu-system-x86)
 case $("$(dirname "$0")/windows-tests.sh") in
   i686) packages+=(wine32:i386) ;;
@@ -61,8 +62,8 @@ if $need_i386; then
   for p in "${missing[@]}"; do [[ $p == *:i386 ]] || rest+=("$p"); done
   [ ${#rest[@]} -eq 0 ] || install "${rest[@]}"
   if ! install wine32:i386; then
-    echo "install-deps: wine32:i386 cannot be installed here (apt says why above); installing what" \
-      "a host without 32-bit x86 code tests with: tools/test.sh takes that road" >&2
+    echo "install-deps: wine32:i386 cannot be installed here (apt says why above); installing" \
+      "what a host without 32-bit x86 code tests with: tools/test.sh takes that road" >&2
     install "${without_32_bit_x86[@]}"
   fi
 else

@@ -19,7 +19,10 @@ windows_why=$(tools/windows-tests.sh --reason)
 if [ "$windows" = windows-i686 ] &&
   ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
   # install-deps said why above, and installed the other road's packages instead.
-  [ -z "${OSTRAEL_WINDOWS_TESTS:-}" ] || { echo "OSTRAEL_WINDOWS_TESTS=i686 needs wine32:i386" >&2; exit 1; }
+  if [ -n "${OSTRAEL_WINDOWS_TESTS:-}" ]; then
+    echo "OSTRAEL_WINDOWS_TESTS=i686 needs wine32:i386, which could not be installed" >&2
+    exit 1
+  fi
   export OSTRAEL_WINDOWS_TESTS=x86_64
   windows=windows-x86_64
   windows_why="this host runs 32-bit x86 code, but wine32:i386 could not be installed"
@@ -102,7 +105,8 @@ if (
 if [ "$windows" = windows-i686 ]; then
   echo "== summary (Windows program tested: the 32-bit Ostrael.exe under this host's Wine)"
 else
-  echo "== summary (Windows program tested: Ostrael.exe built for x86_64 under wine64; the kit's 32-bit one in an emulated PC: $windows_why)"
+  echo "== summary (Windows program tested: Ostrael.exe built for x86_64 under wine64; the kit's" \
+    "32-bit one in an emulated PC: $windows_why)"
 fi
 printf '%s\n' "${summary[@]}"
 echo "suites: $passed passed, $failed failed, $skipped skipped"
