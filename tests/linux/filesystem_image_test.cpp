@@ -11,6 +11,7 @@ namespace ostrael::linux_ {
 namespace {
 
 using testing::make_sparse_file;
+using testing::ntfs_boot_sector_serial;
 using testing::run;
 using testing::TempDir;
 
@@ -22,17 +23,6 @@ struct ImageCase {
   std::int32_t serial;  // 0: read from the boot sector
   const char* label;
 };
-
-// The NTFS volume serial as Windows shows it: the low half of the 64-bit number at 0x48.
-std::int32_t ntfs_boot_sector_serial(const std::string& image) {
-  std::ifstream in(image, std::ios::binary);
-  char bytes[8] = {};
-  in.seekg(0x48);
-  in.read(bytes, 8);
-  std::uint32_t low = 0;
-  std::memcpy(&low, bytes, 4);  // little-endian, as the test machines are
-  return static_cast<std::int32_t>(low);
-}
 
 TEST(FileSystemImage, BlkidIdentityGivesNameSerialAndLabel) {
   const std::vector<ImageCase> cases = {

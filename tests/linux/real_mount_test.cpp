@@ -25,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 using testing::LoopDevice;
 using testing::make_sparse_file;
+using testing::ntfs_boot_sector_serial;
 using testing::Mounted;
 using testing::run;
 using testing::TempDir;
@@ -40,16 +41,6 @@ std::string mount_refusal(const std::string& fuse_program = {}) {
   if (::access("/dev/fuse", R_OK | W_OK) != 0) return "no usable /dev/fuse";
   if (!testing::have_program(fuse_program)) return fuse_program + " is not installed";
   return {};
-}
-
-std::int32_t ntfs_boot_sector_serial(const std::string& image) {
-  std::ifstream in(image, std::ios::binary);
-  char bytes[4] = {};
-  in.seekg(0x48);
-  in.read(bytes, 4);
-  std::uint32_t low = 0;
-  std::memcpy(&low, bytes, 4);
-  return static_cast<std::int32_t>(low);
 }
 
 std::unique_ptr<Drive> drive_of(DriveProvider& provider, const std::string& path, std::string* name = nullptr) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -136,6 +137,16 @@ void write_file(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary);
   out << contents;
   if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::int32_t ntfs_boot_sector_serial(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char bytes[4] = {};
+  in.seekg(0x48);
+  in.read(reinterpret_cast<char*>(bytes), 4);
+  std::uint32_t low = 0;
+  std::memcpy(&low, bytes, 4);  // little-endian, as the test machines are
+  return static_cast<std::int32_t>(low);
 }
 
 }  // namespace ostrael::linux_::testing

@@ -1,6 +1,7 @@
 // Helpers for the Linux tests: temporary directories, running tools without a shell, loop devices and mounts.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -75,5 +76,8 @@ bool wait_for_mount(const std::string& dir);
 // Creates `path` as a sparse file of `bytes`.
 void make_sparse_file(const std::string& path, long long bytes);
 void write_file(const std::string& path, const std::string& contents);
+// The NTFS volume serial of the image at `path` as Windows shows it: the low half of the 64-bit
+// number at 0x48.
+std::int32_t ntfs_boot_sector_serial(const std::string& path);
 
 }  // namespace ostrael::linux_::testing
