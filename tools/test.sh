@@ -14,9 +14,7 @@ tools/install-deps.sh
 tools/locales.sh
 
 # The same script answers install-deps and the release test, so all three take the same build.
-windows=windows-$(tools/windows-tests.sh)
-windows_why=$(tools/windows-tests.sh --reason)
-if [ "$windows" = windows-i686 ] &&
+if [ "$(tools/windows-tests.sh)" = i686 ] &&
   ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
   # install-deps said why above, and installed the other road's packages instead.
   if [ -n "${OSTRAEL_WINDOWS_TESTS:-}" ]; then
@@ -24,9 +22,10 @@ if [ "$windows" = windows-i686 ] &&
     exit 1
   fi
   export OSTRAEL_WINDOWS_TESTS=x86_64
-  windows=windows-x86_64
-  windows_why="this host runs 32-bit x86 code, but wine32:i386 could not be installed"
+  no_wine32="this host runs 32-bit x86 code, but wine32:i386 could not be installed"
 fi
+windows=windows-$(tools/windows-tests.sh)
+windows_why=${no_wine32:-$(tools/windows-tests.sh --reason)}
 echo "== Windows tests on $windows: $windows_why"
 presets=(linux "$windows" asan)
 builds=("${presets[@]}")
